@@ -1,0 +1,154 @@
+// Owners for Win32 handles: one owner per handle, released in the destructor,
+// movable but never copied.
+#pragma once
+
+#include <windows.h>
+
+namespace qdx {
+
+// Generic owner; Traits gives the invalid value and the release call.
+template <typename Traits>
+class UniqueOwner {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueOwner() noexcept : h_(Traits::Invalid()) {}
+    explicit UniqueOwner(Handle h) noexcept : h_(h) {}
+    ~UniqueOwner() { Reset(); }
+
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
+    UniqueOwner(UniqueOwner&& other) noexcept : h_(other.Release()) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+
+    Handle Get() const noexcept { return h_; }
+    bool Valid() const noexcept { return h_ != Traits::Invalid(); }
+    explicit operator bool() const noexcept { return Valid(); }
+
+    // Gives up ownership without releasing.
+    Handle Release() noexcept {
+        Handle h = h_;
+        h_ = Traits::Invalid();
+        return h;
+    }
+    void Reset(Handle h = Traits::Invalid()) noexcept {
+        if (h_ != Traits::Invalid()) Traits::Close(h_);
+        h_ = h;
+    }
+    // For out-parameters of API calls: releases what is held and hands out the slot.
+    Handle* Put() noexcept {
+        Reset();
+        return &h_;
+    }
+
+private:
+    Handle h_;
+};
+
+struct KernelHandleTraits {  // events, threads, processes (null when absent)
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+struct FileHandleTraits {  // CreateFile results (INVALID_HANDLE_VALUE when absent)
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::RegCloseKey(h); }
+};
+struct GdiObjectTraits {  // brushes, pens, fonts, bitmaps
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DeleteObject(h); }
+};
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyIcon(h); }
+};
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyMenu(h); }
+};
+struct MemoryDCTraits {  // CreateCompatibleDC results
+    using Handle = HDC;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DeleteDC(h); }
+};
+struct WindowTraits {  // windows that an object creates and must destroy
+    using Handle = HWND;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyWindow(h); }
+};
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::LocalFree(h); }
+};
+
+using UniqueHandle = UniqueOwner<KernelHandleTraits>;
+using UniqueFile = UniqueOwner<FileHandleTraits>;
+using UniqueRegKey = UniqueOwner<RegKeyTraits>;
+using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
+using UniqueIcon = UniqueOwner<IconTraits>;
+using UniqueMenu = UniqueOwner<MenuTraits>;
+using UniqueMemoryDC = UniqueOwner<MemoryDCTraits>;
+using UniqueWindow = UniqueOwner<WindowTraits>;
+using UniqueLocal = UniqueOwner<LocalMemoryTraits>;
+
+// Selects a GDI object into a DC for the length of a scope.
+class ScopedSelect {
+public:
+    ScopedSelect(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(obj ? ::SelectObject(dc, obj) : nullptr) {}
+    ~ScopedSelect() {
+        if (old_) ::SelectObject(dc_, old_);
+    }
+    ScopedSelect(const ScopedSelect&) = delete;
+    ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// BeginPaint/EndPaint pair.
+class ScopedPaint {
+public:
+    explicit ScopedPaint(HWND hwnd) noexcept : hwnd_(hwnd) { dc_ = ::BeginPaint(hwnd, &ps_); }
+    ~ScopedPaint() { ::EndPaint(hwnd_, &ps_); }
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+    HDC Dc() const noexcept { return dc_; }
+    const RECT& Area() const noexcept { return ps_.rcPaint; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+    PAINTSTRUCT ps_;
+};
+
+// GetDC/ReleaseDC pair.
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    ~ScopedWindowDC() {
+        if (dc_) ::ReleaseDC(hwnd_, dc_);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    HDC Dc() const noexcept { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+}  // namespace qdx

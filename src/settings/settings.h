@@ -1,0 +1,36 @@
+// Settings store: text values under HKEY_LOCAL_MACHINE "Software\Tallowind\QDXRemote\<section>".
+// Every value is REG_SZ; nothing is cached, so every read sees the latest write.
+#pragma once
+
+#include "common/text.h"
+
+// Section (subkey) names.
+constexpr char kSectionSettings[] = "Settings";
+constexpr char kSectionFolders[] = "Folders";
+
+// Value names of the "Settings" section.
+constexpr char kSettingServer[] = "Server";
+constexpr char kSettingRecordChannel[] = "RecordChannel";
+constexpr char kSettingUserName[] = "UserName";
+constexpr char kSettingPassword[] = "Password";
+constexpr char kSettingPromptForData[] = "PromptForData";
+constexpr char kSettingUseHotKeys[] = "UseHotKeys";
+constexpr char kSettingPrompt[] = "Prompt";
+constexpr char kSettingPromptPrevious[] = "PromptPrevious";
+// Value names of the "Folders" section.
+constexpr char kFolderProgramFiles[] = "ProgramFiles";
+constexpr char kFolderDataFiles[] = "DataFiles";
+constexpr char kFolderLogs[] = "Logs";
+
+// Reads a text value into out; a missing value, a value that does not fit
+// (260 characters or more) or any registry error gives a copy of defaultText.
+// An empty stored value stays empty.
+void ReadSetting(const char* section, const char* name, const char* defaultText, char (&out)[qdx::kTextSize]);
+// Writes a REG_SZ value; failures are dropped silently.
+void WriteSetting(const char* section, const char* name, const char* text);
+// Decimal integer; an empty or missing value gives defaultValue.
+int ReadSettingInt(const char* section, const char* name, int defaultValue);
+void WriteSettingInt(const char* section, const char* name, int value);
+// Flag "1"/"0"; empty or missing gives defaultValue; a leading digit 0 is false, anything else true.
+bool ReadSettingBool(const char* section, const char* name, bool defaultValue);
+void WriteSettingBool(const char* section, const char* name, bool value);
