@@ -1,0 +1,2 @@
+// Resource and control ids, grouped by dialog.
+#pragma once
