@@ -1,0 +1,372 @@
+#include "session.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+
+namespace qdxrec {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const uint8_t kLoginCode = 0xE2;
+const uint8_t kAccepted = 0xFF;
+const uint8_t kRefused = 0x02;
+const size_t kLoginHeader = 4;
+const size_t kRecordHeader = 2;
+const size_t kFloodChunk = 4096;
+// In flood mode there is no real period; the envelope still needs a step.
+const int kFloodStepMs = 10;
+const size_t kLoggedExtraBytes = 16;
+
+enum class ReadStatus { Ok, Closed, Timeout };
+
+int MsUntil(Clock::time_point t) {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+    return ms < 0 ? 0 : static_cast<int>(ms);
+}
+
+class Session {
+public:
+    Session(const Config& cfg, Logger& log, qsock::OwnedSocket sock, unsigned long id)
+        : cfg_(cfg), log_(log), sock_(std::move(sock)), id_(id),
+          envelope_(cfg.seed + static_cast<uint32_t>(id)) {}
+
+    // Returns the reason the session ended.
+    const char* Run();
+    unsigned long long Levels() const { return levels_; }
+    void Close() { sock_.Reset(); }
+    void Log(const std::string& text) { log_.Line("session " + std::to_string(id_) + " " + text); }
+
+private:
+    ReadStatus ReadExact(std::vector<uint8_t>& buf, size_t n);
+    bool WaitForClose(int timeoutMs);
+    const char* ReadLogin(bool* accepted);
+    const char* SendReply(uint8_t code);
+    const char* ReadRecord();
+    const char* StreamLevels();
+    const char* Flood();
+    uint8_t NextLevel(int stepMs);
+
+    const Config& cfg_;
+    Logger& log_;
+    qsock::OwnedSocket sock_;
+    unsigned long id_;
+    SpeechEnvelope envelope_;
+    unsigned long long levels_ = 0;
+    size_t cyclePos_ = 0;
+    bool extraLogged_ = false;
+};
+
+// Appends n more bytes to buf; every wait for data is limited by the read
+// time-out, so lengths that promise more than arrives cannot hang a thread.
+ReadStatus Session::ReadExact(std::vector<uint8_t>& buf, size_t n) {
+    size_t want = buf.size() + n;
+    uint8_t chunk[256];
+    while (buf.size() < want) {
+        size_t ask = want - buf.size();
+        if (ask > sizeof chunk) ask = sizeof chunk;
+        int r = qsock::RecvSome(sock_.Get(), chunk, ask, cfg_.readTimeoutMs);
+        if (r == qsock::kTimeout) return ReadStatus::Timeout;
+        if (r <= 0) return ReadStatus::Closed;
+        buf.insert(buf.end(), chunk, chunk + r);
+    }
+    return ReadStatus::Ok;
+}
+
+// Waits up to timeoutMs (< 0: no limit) for the client to go away, throwing
+// away anything it sends meanwhile. True when the client closed or reset.
+bool Session::WaitForClose(int timeoutMs) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    uint8_t scratch[512];
+    for (;;) {
+        int wait = timeoutMs < 0 ? -1 : MsUntil(deadline);
+        int r = qsock::RecvSome(sock_.Get(), scratch, sizeof scratch, wait);
+        if (r == qsock::kTimeout) return false;
+        if (r <= 0) return true;
+        if (!extraLogged_) {
+            extraLogged_ = true;
+            size_t shown = static_cast<size_t>(r) < kLoggedExtraBytes ? static_cast<size_t>(r) : kLoggedExtraBytes;
+            Log("unexpected " + std::to_string(r) + " bytes from client (ignored) " +
+                HexBytes(scratch, shown));
+        }
+        if (timeoutMs >= 0 && MsUntil(deadline) == 0) return false;
+    }
+}
+
+const char* Session::ReadLogin(bool* accepted) {
+    std::vector<uint8_t> req;
+    ReadStatus st = ReadExact(req, 1);
+    if (st == ReadStatus::Ok && req[0] == kLoginCode) st = ReadExact(req, kLoginHeader - 1);
+    if (!req.empty() && req[0] != kLoginCode) {
+        Log("garbage login request bytes " + HexBytes(req.data(), req.size()));
+        return "malformed-login";
+    }
+    if (st == ReadStatus::Ok) {
+        st = ReadExact(req, static_cast<size_t>(req[2]) + req[3]);
+    }
+    if (st != ReadStatus::Ok) {
+        if (req.empty() && st == ReadStatus::Closed) return "client-closed";
+        size_t total = req.size() >= kLoginHeader ? kLoginHeader + req[2] + req[3] : kLoginHeader;
+        Log("partial login-request " + std::to_string(req.size()) + " of " +
+            std::to_string(total) + " bytes " + HexBytes(req.data(), req.size()));
+        return st == ReadStatus::Timeout ? "read-timeout" : "short-login";
+    }
+
+    const size_t u = req[2];
+    const size_t p = req[3];
+    const uint8_t* name = req.data() + kLoginHeader;
+    const uint8_t* pass = name + u;
+    std::string hex = HexBytes(req.data(), kLoginHeader + u);
+    for (size_t i = 0; i < p && cfg_.maskPassword; ++i) hex += " **";
+    if (p > 0 && !cfg_.maskPassword) hex += " " + HexBytes(pass, p);
+    Log("login user " + QuoteText(name, u) + " password-length " + std::to_string(p) +
+        " bytes " + hex);
+
+    *accepted = std::string(reinterpret_cast<const char*>(name), u) == cfg_.user &&
+                std::string(reinterpret_cast<const char*>(pass), p) == cfg_.password;
+    return nullptr;
+}
+
+const char* Session::SendReply(uint8_t code) {
+    const uint8_t reply[2] = {code, static_cast<uint8_t>(cfg_.replySecondByte)};
+    if (cfg_.replyDelayMs > 0 && WaitForClose(cfg_.replyDelayMs)) return "client-closed";
+    if (cfg_.replyBytewiseMs >= 0) {
+        if (qsock::SendAll(sock_.Get(), reply, 1, cfg_.readTimeoutMs) != 1) return "client-closed";
+        if (WaitForClose(cfg_.replyBytewiseMs)) return "client-closed";
+        if (qsock::SendAll(sock_.Get(), reply + 1, 1, cfg_.readTimeoutMs) != 1) return "client-closed";
+    } else if (qsock::SendAll(sock_.Get(), reply, 2, cfg_.readTimeoutMs) != 2) {
+        return "client-closed";
+    }
+    const char* how = cfg_.replyCode >= 0 ? "forced" : code == kAccepted ? "accepted" : "refused";
+    Log("reply " + HexBytes(reply, 2) + " " + how);
+    return nullptr;
+}
+
+const char* Session::ReadRecord() {
+    std::vector<uint8_t> req;
+    ReadStatus st = ReadExact(req, kRecordHeader);
+    if (st == ReadStatus::Ok) st = ReadExact(req, req[1]);
+    if (st != ReadStatus::Ok) {
+        size_t total = req.size() >= kRecordHeader ? kRecordHeader + req[1] : kRecordHeader;
+        Log("partial record-request " + std::to_string(req.size()) + " of " +
+            std::to_string(total) + " bytes " + HexBytes(req.data(), req.size()));
+        return st == ReadStatus::Timeout ? "read-timeout" : "short-record";
+    }
+    Log("record channel " + std::to_string(req[0]) + " data " +
+        QuoteText(req.data() + kRecordHeader, req[1]) + " bytes " + HexBytes(req.data(), req.size()));
+    return nullptr;
+}
+
+uint8_t Session::NextLevel(int stepMs) {
+    if (!cfg_.levels.empty()) {
+        uint8_t b = cfg_.levels[cyclePos_];
+        cyclePos_ = (cyclePos_ + 1) % cfg_.levels.size();
+        return b;
+    }
+    return static_cast<uint8_t>(static_cast<int8_t>(envelope_.Next(stepMs)));
+}
+
+const char* Session::StreamLevels() {
+    const auto period = std::chrono::milliseconds(cfg_.levelMs);
+    Clock::time_point next = Clock::now() + period;
+    for (;;) {
+        if (cfg_.closeAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.closeAfter))
+            return "close-after";
+        if (cfg_.silenceAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.silenceAfter)) {
+            Log("silent after " + std::to_string(levels_) + " levels");
+            WaitForClose(-1);
+            return "client-closed";
+        }
+        // Between two bytes watch the socket, so a client that closes is
+        // noticed at once, not only at the next failing send.
+        if (WaitForClose(MsUntil(next))) return "client-closed";
+        uint8_t b = NextLevel(cfg_.levelMs);
+        int r = qsock::SendAll(sock_.Get(), &b, 1, cfg_.readTimeoutMs);
+        if (r == qsock::kTimeout) return "send-timeout";
+        if (r != 1) return "client-closed";
+        ++levels_;
+        next += period;
+        // After a stall keep the period from now on instead of bursting.
+        if (next + period < Clock::now()) next = Clock::now() + period;
+    }
+}
+
+const char* Session::Flood() {
+    uint8_t chunk[kFloodChunk];
+    size_t have = 0;  // unsent bytes at the front of chunk
+    for (;;) {
+        unsigned long long limit = ~0ULL;
+        if (cfg_.closeAfter >= 0) limit = static_cast<unsigned long long>(cfg_.closeAfter);
+        if (cfg_.silenceAfter >= 0 && static_cast<unsigned long long>(cfg_.silenceAfter) < limit)
+            limit = static_cast<unsigned long long>(cfg_.silenceAfter);
+        if (levels_ >= limit) {
+            if (cfg_.closeAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.closeAfter))
+                return "close-after";
+            Log("silent after " + std::to_string(levels_) + " levels");
+            WaitForClose(-1);
+            return "client-closed";
+        }
+        unsigned long long room = limit - levels_;
+        size_t want = room < kFloodChunk ? static_cast<size_t>(room) : kFloodChunk;
+        while (have < want) chunk[have++] = NextLevel(kFloodStepMs);
+        if (have > want) have = want;  // a limit is near: the cut bytes are never due
+        int r = qsock::SendSome(sock_.Get(), chunk, have, cfg_.readTimeoutMs);
+        if (r == qsock::kTimeout) return "send-timeout";
+        if (r <= 0) return "client-closed";
+        levels_ += static_cast<unsigned long long>(r);
+        have -= static_cast<size_t>(r);
+        for (size_t i = 0; i < have; ++i) chunk[i] = chunk[i + static_cast<size_t>(r)];
+    }
+}
+
+const char* Session::Run() {
+    bool accepted = false;
+    if (const char* end = ReadLogin(&accepted)) return end;
+
+    if (cfg_.noReply) {
+        Log("no-reply: waiting for the client to close");
+        WaitForClose(-1);
+        return "client-closed";
+    }
+    uint8_t code = cfg_.replyCode >= 0 ? static_cast<uint8_t>(cfg_.replyCode)
+                                       : accepted ? kAccepted : kRefused;
+    if (const char* end = SendReply(code)) return end;
+    if (code != kAccepted) {
+        // Half-close and let the client hang up first: closing with its
+        // bytes unread could reset the connection before it read the reply.
+        qsock::ShutdownSend(sock_.Get());
+        WaitForClose(cfg_.readTimeoutMs);
+        return "refused";
+    }
+
+    if (const char* end = ReadRecord()) return end;
+    return cfg_.flood ? Flood() : StreamLevels();
+}
+
+}  // namespace
+
+Logger::~Logger() {
+    if (file_) fclose(file_);
+}
+
+bool Logger::OpenFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file_) fclose(file_);
+    // Binary mode: the same "\n" line ends on every platform for parsers.
+    file_ = fopen(path.c_str(), "ab");
+    return file_ != nullptr;
+}
+
+void Logger::Line(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fputs(text.c_str(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+    if (file_) {
+        fputs(text.c_str(), file_);
+        fputc('\n', file_);
+        fflush(file_);
+    }
+}
+
+void Logger::FlushAndExit(int code) {
+    mutex_.lock();  // never released: no other thread may write a half line
+    fflush(stdout);
+    if (file_) fflush(file_);
+    std::_Exit(code);
+}
+
+SpeechEnvelope::SpeechEnvelope(uint32_t seed) : rng_(seed) {
+    durationMs_ = Uniform(100, 600);  // start in a short pause
+}
+
+int SpeechEnvelope::Uniform(int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng_);
+}
+
+void SpeechEnvelope::StartNextPhase() {
+    elapsedMs_ -= durationMs_;
+    if (phase_ == Phase::Syllable && syllablesLeft_ > 0) {
+        phase_ = Phase::Gap;
+        durationMs_ = Uniform(40, 140);
+    } else if (phase_ == Phase::Syllable) {
+        phase_ = Phase::Pause;
+        durationMs_ = Uniform(300, 1600);
+    } else {
+        if (phase_ == Phase::Pause) syllablesLeft_ = Uniform(2, 8);
+        phase_ = Phase::Syllable;
+        --syllablesLeft_;
+        durationMs_ = Uniform(100, 340);
+        peakDb_ = Uniform(-10, 10);
+    }
+}
+
+int SpeechEnvelope::Next(int stepMs) {
+    while (elapsedMs_ >= durationMs_) StartNextPhase();
+    const double kPi = 3.14159265358979323846;
+    double db;
+    switch (phase_) {
+    case Phase::Syllable: {
+        // Fast rise, slower fall, like a spoken syllable's loudness.
+        double x = static_cast<double>(elapsedMs_) / durationMs_;
+        double shape = x < 0.3 ? std::sin(kPi / 2 * x / 0.3) : std::cos(kPi / 2 * (x - 0.3) / 0.7);
+        db = -28 + (peakDb_ + 28) * shape + Uniform(-2, 2);
+        break;
+    }
+    case Phase::Gap:
+        db = Uniform(-30, -22);
+        break;
+    default:
+        db = Uniform(-36, -31);
+        break;
+    }
+    elapsedMs_ += stepMs > 0 ? stepMs : 1;
+    int v = static_cast<int>(std::lround(db));
+    if (v < kMinDb) v = kMinDb;
+    if (v > kMaxDb) v = kMaxDb;
+    return v;
+}
+
+std::string HexBytes(const uint8_t* data, size_t n) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string s;
+    s.reserve(n * 3);
+    for (size_t i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        s += kDigits[data[i] >> 4];
+        s += kDigits[data[i] & 15];
+    }
+    return s;
+}
+
+std::string QuoteText(const uint8_t* data, size_t n) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string s = "\"";
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = data[i];
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            s += static_cast<char>(c);
+        } else {
+            s += "\\x";
+            s += kDigits[c >> 4];
+            s += kDigits[c & 15];
+        }
+    }
+    return s + "\"";
+}
+
+void RunSession(const Config& cfg, Logger& log, qsock::OwnedSocket sock, unsigned long id,
+                const std::string& peer) {
+    Session s(cfg, log, std::move(sock), id);
+    s.Log("start peer " + peer);
+    const char* reason = s.Run();
+    s.Close();  // closed before the end line, so a reader of the log sees it done
+    s.Log("end levels " + std::to_string(s.Levels()) + " reason " + reason);
+}
+
+}  // namespace qdxrec
