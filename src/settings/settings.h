@@ -22,9 +22,25 @@ constexpr char kFolderProgramFiles[] = "ProgramFiles";
 constexpr char kFolderDataFiles[] = "DataFiles";
 constexpr char kFolderLogs[] = "Logs";
 
+// Defaults used when a value is missing (the "Logs" folder's default is
+// computed from the install folder, see setup/folders.h).
+constexpr char kDefaultServer[] = "";                 // the connection worker: no server set
+constexpr char kDefaultServerInDialog[] = "localhost";  // the settings dialog's field
+constexpr int kDefaultRecordChannel = 0;
+constexpr char kDefaultUserName[] = "";
+constexpr char kDefaultPassword[] = "";
+constexpr bool kDefaultPromptForData = false;
+constexpr bool kDefaultUseHotKeys = true;
+constexpr char kDefaultPrompt[] = "Enter file number";
+constexpr char kDefaultPromptPrevious[] = "";
+
+// The product key below HKEY_LOCAL_MACHINE; a section is a subkey of it.
+constexpr char kSettingsKeyFormat[] = "Software\\Tallowind\\QDXRemote\\%s";
+
 // Reads a text value into out; a missing value, a value that does not fit
-// (260 characters or more) or any registry error gives a copy of defaultText.
-// An empty stored value stays empty.
+// (260 characters or more), a value that is not text (only REG_SZ and
+// REG_EXPAND_SZ, the latter unexpanded, count as text) or any registry error
+// gives a copy of defaultText. An empty stored value stays empty.
 void ReadSetting(const char* section, const char* name, const char* defaultText, char (&out)[qdx::kTextSize]);
 // Writes a REG_SZ value; failures are dropped silently.
 void WriteSetting(const char* section, const char* name, const char* text);
