@@ -28,6 +28,11 @@
 #include "session.h"
 #include "sock.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -247,6 +252,10 @@ bool WritePortFile(const std::string& path, uint16_t port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // "\n" line ends on stdout too, as on Linux, for whoever parses it.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     Options opt;
     int parsed = ParseArgs(argc, argv, &opt);
     if (parsed == 1) return 0;
