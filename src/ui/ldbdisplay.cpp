@@ -1,0 +1,166 @@
+#include "ui/ldbdisplay.h"
+
+#include "common/handles.h"
+
+namespace L = ldbdisplay_layout;
+
+const char kLDBDisplayClass[] = "LDBDisplay";
+
+static_assert(L::kHandles == 18, "the GDI handles follow the count and eight level words");
+#ifndef _WIN64
+// The 32-bit control keeps the classic 34-byte layout: handles at 18, 22, 26, 30.
+static_assert(L::Handle(L::kGreenBitmap) == 18 && L::Handle(L::kRedBitmap) == 22 &&
+                  L::Handle(L::kGreenBrush) == 26 && L::Handle(L::kRedBrush) == 30 && L::kExtraBytes == 34,
+              "32-bit window extra bytes layout");
+#endif
+
+namespace {
+
+HGDIOBJ GetHandle(HWND hwnd, int slot) {
+    return reinterpret_cast<HGDIOBJ>(::GetWindowLongPtrA(hwnd, L::Handle(slot)));
+}
+
+// Takes a handle out of its slot and hands it to an owner, which deletes it.
+qdx::UniqueGdiObject TakeHandle(HWND hwnd, int slot) {
+    return qdx::UniqueGdiObject(reinterpret_cast<HGDIOBJ>(::SetWindowLongPtrA(hwnd, L::Handle(slot), 0)));
+}
+
+void Create(HWND hwnd) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+    qdx::UniqueGdiObject green(::LoadBitmapA(instance, "LDBDisplayGreen"));
+    qdx::UniqueGdiObject red(::LoadBitmapA(instance, "LDBDisplayRed"));
+    qdx::UniqueGdiObject greenBrush(green ? ::CreatePatternBrush(static_cast<HBITMAP>(green.Get())) : nullptr);
+    qdx::UniqueGdiObject redBrush(red ? ::CreatePatternBrush(static_cast<HBITMAP>(red.Get())) : nullptr);
+    ::SetWindowLongPtrA(hwnd, L::Handle(L::kGreenBitmap), reinterpret_cast<LONG_PTR>(green.Release()));
+    ::SetWindowLongPtrA(hwnd, L::Handle(L::kRedBitmap), reinterpret_cast<LONG_PTR>(red.Release()));
+    ::SetWindowLongPtrA(hwnd, L::Handle(L::kGreenBrush), reinterpret_cast<LONG_PTR>(greenBrush.Release()));
+    ::SetWindowLongPtrA(hwnd, L::Handle(L::kRedBrush), reinterpret_cast<LONG_PTR>(redBrush.Release()));
+}
+
+void Destroy(HWND hwnd) {
+    // Brushes before the bitmaps they were made from.
+    TakeHandle(hwnd, L::kRedBrush).Reset();
+    TakeHandle(hwnd, L::kGreenBrush).Reset();
+    TakeHandle(hwnd, L::kRedBitmap).Reset();
+    TakeHandle(hwnd, L::kGreenBitmap).Reset();
+}
+
+void FillPart(HDC dc, const meter::Part& part, int top, int bottom, HBRUSH brush) {
+    if (!part.Fills()) return;
+    RECT r{part.left, top, part.right, bottom};
+    ::FillRect(dc, &r, brush);
+}
+
+LRESULT CALLBACK MeterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        Create(hwnd);
+        return 0;
+    case WM_DESTROY:
+        Destroy(hwnd);
+        return 0;
+    case WM_ENABLE:
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    case WM_PAINT: {
+        qdx::ScopedPaint paint(hwnd);
+        PaintLDBDisplay(paint.Dc(), paint.Area(), ReadLDBDisplayState(hwnd));
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        PaintLDBDisplay(reinterpret_cast<HDC>(wParam), client, ReadLDBDisplayState(hwnd));
+        return 0;
+    }
+    default:
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+bool RegisterLDBDisplay(HINSTANCE instance) {
+    WNDCLASSA wc{};
+    if (::GetClassInfoA(instance, kLDBDisplayClass, &wc)) return true;
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = MeterProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = L::kExtraBytes;
+    wc.hInstance = instance;
+    wc.hIcon = nullptr;
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = nullptr;  // the control paints every pixel of its bars itself
+    wc.lpszMenuName = nullptr;
+    wc.lpszClassName = kLDBDisplayClass;
+    return ::RegisterClassA(&wc) != 0;
+}
+
+void SetLevels(HWND control, const LevelRecord& record) {
+    if (!control) return;
+    const int count = record.count;
+    if (count > meter::kMaxChannels) return;
+    RECT client;
+    ::GetClientRect(control, &client);
+    const bool edge = (::GetWindowLongA(control, GWL_STYLE) & kLDBDisplayEdge) != 0;
+    const meter::Size usable = meter::UsableSize(client.right, client.bottom, edge);
+    for (int i = 0; i < count; ++i) {
+        const int level = meter::ClampLevel(record.levels[i]);
+        const WORD previous = ::SetWindowWord(control, L::Level(i), static_cast<WORD>(static_cast<short>(level)));
+        const int old = static_cast<signed char>(LOBYTE(previous));
+        if (old == level) continue;
+        const meter::Span s = meter::ChangeStrip(i, count, old, level, usable);
+        RECT strip{s.left, s.top, s.right, s.bottom};
+        ::InvalidateRect(control, &strip, FALSE);
+    }
+    const WORD previousCount = ::SetWindowWord(control, L::kCount, static_cast<WORD>(count));
+    if (previousCount != count) ::InvalidateRect(control, nullptr, FALSE);
+}
+
+LDBDisplayState ReadLDBDisplayState(HWND control) {
+    LDBDisplayState s{};
+    s.count = ::GetWindowWord(control, L::kCount);
+    if (s.count > meter::kMaxChannels) s.count = meter::kMaxChannels;
+    for (int i = 0; i < meter::kMaxChannels; ++i)
+        s.levels[i] = static_cast<signed char>(LOBYTE(::GetWindowWord(control, L::Level(i))));
+    s.enabled = ::IsWindowEnabled(control) != FALSE;
+    s.edge = (::GetWindowLongA(control, GWL_STYLE) & kLDBDisplayEdge) != 0;
+    RECT client;
+    ::GetClientRect(control, &client);
+    s.clientWidth = client.right;
+    s.clientHeight = client.bottom;
+    s.green = static_cast<HBRUSH>(GetHandle(control, L::kGreenBrush));
+    s.red = static_cast<HBRUSH>(GetHandle(control, L::kRedBrush));
+    return s;
+}
+
+void PaintLDBDisplay(HDC dc, const RECT& update, const LDBDisplayState& state) {
+    if (state.count == 0 || !state.enabled) {
+        ::FillRect(dc, &update, static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
+    } else {
+        const meter::Size usable = meter::UsableSize(state.clientWidth, state.clientHeight, state.edge);
+        HBRUSH black = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+        POINT origin;
+        ::GetBrushOrgEx(dc, &origin);
+        for (int i = 0; i < state.count; ++i) {
+            const int top = meter::RowTop(i, state.count, usable.height);
+            const int bottom = meter::RowTop(i + 1, state.count, usable.height);
+            const meter::RowParts parts = meter::SplitRow(state.levels[i], usable.width, update.left, update.right);
+            // The pattern starts at the top of each row, so every bar gets its dark top line.
+            ::SetBrushOrgEx(dc, 0, top, nullptr);
+            FillPart(dc, parts.green, top, bottom, state.green);
+            FillPart(dc, parts.red, top, bottom, state.red);
+            FillPart(dc, parts.black, top, bottom, black);
+        }
+        ::SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    }
+    // The edge is drawn whenever the update reaches the bottom row or the right
+    // column: a repaint of the top right corner alone (another window moved
+    // off it) would otherwise leave the right edge black there.
+    if (state.edge && (update.bottom >= state.clientHeight || update.right >= state.clientWidth)) {
+        qdx::ScopedSelect pen(dc, ::GetStockObject(WHITE_PEN));
+        ::MoveToEx(dc, 0, state.clientHeight - 1, nullptr);
+        ::LineTo(dc, state.clientWidth - 1, state.clientHeight - 1);
+        ::LineTo(dc, state.clientWidth - 1, 0);
+    }
+}
