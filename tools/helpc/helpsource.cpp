@@ -1,0 +1,511 @@
+#include "helpsource.h"
+
+#include "hlpformat.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace helpc {
+
+std::string Diagnostic::Format() const {
+    std::ostringstream s;
+    s << (file.empty() ? "<input>" : file);
+    if (line > 0) s << ':' << line;
+    s << ": error: " << message;
+    return s.str();
+}
+
+bool IsValidContextString(const std::string& context) {
+    if (context.empty() || context.size() > 255) return false;
+    for (unsigned char c : context) {
+        bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                  c == '_' || c == '.';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Unicode code points above 0x7F that Windows-1252 holds in 0x80..0x9F.
+struct Cp1252Extra {
+    std::uint32_t codePoint;
+    unsigned char byte;
+};
+constexpr Cp1252Extra kCp1252Extras[] = {
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+    {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+    {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+    {0x017E, 0x9E}, {0x0178, 0x9F},
+};
+
+// Converts one UTF-8 line to Windows-1252. Returns false with a message when
+// the line is not valid UTF-8 or holds a character the code page lacks.
+bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, std::string& why) {
+    out.clear();
+    chars = 0;
+    for (std::size_t i = 0; i < in.size();) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        std::uint32_t cp = 0;
+        std::size_t len = 1;
+        if (c < 0x80) {
+            cp = c;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            len = 3;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            len = 4;
+        } else {
+            why = "invalid UTF-8 byte";
+            return false;
+        }
+        if (i + len > in.size()) {
+            why = "truncated UTF-8 sequence";
+            return false;
+        }
+        for (std::size_t k = 1; k < len; ++k) {
+            unsigned char cc = static_cast<unsigned char>(in[i + k]);
+            if ((cc & 0xC0) != 0x80) {
+                why = "invalid UTF-8 sequence";
+                return false;
+            }
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        i += len;
+        ++chars;
+        if (cp == '\t') {
+            why = "tab character (use spaces)";
+            return false;
+        }
+        if (cp < 0x20 || cp == 0x7F) {
+            why = "control character";
+            return false;
+        }
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        bool found = false;
+        for (const Cp1252Extra& e : kCp1252Extras) {
+            if (e.codePoint == cp) {
+                out.push_back(static_cast<char>(e.byte));
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            why = "character U+" + std::to_string(cp) + " (decimal) has no Windows-1252 form";
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr char kBulletChar = '\x95';  // Windows-1252 bullet
+
+// Length of a "12. " step number at the start of a line, or 0.
+std::size_t NumberedStep(const std::string& line) {
+    std::size_t i = 0;
+    while (i < line.size() && i < 3 && line[i] >= '0' && line[i] <= '9') ++i;
+    if (i == 0 || line.compare(i, 2, ". ") != 0) return 0;
+    return i + 2;
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return std::string();
+    std::size_t e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    return true;
+}
+
+// Splits text into lines (LF or CRLF), converted to Windows-1252, with the
+// length limit applied. Lines that fail are reported and kept empty.
+std::vector<std::string> SplitLines(const std::string& text, const std::string& fileName,
+                                    std::vector<Diagnostic>& errors) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    int number = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string raw = text.substr(start, end - start);
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        ++number;
+        std::string line;
+        std::size_t chars = 0;
+        std::string why;
+        if (!LineToCp1252(raw, line, chars, why)) {
+            errors.push_back({fileName, number, why});
+            line.clear();
+        } else if (chars > kMaxSourceLineChars) {
+            errors.push_back({fileName, number,
+                              "line is " + std::to_string(chars) + " characters long (at most " +
+                                  std::to_string(kMaxSourceLineChars) + ")"});
+            line.clear();
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Parses the inline markup of one paragraph's joined text. `lineOf` gives the
+// source line of each byte so that errors point at the right line.
+bool ParseInline(const std::string& text, const std::vector<int>& lineOf, const std::string& file,
+                 std::vector<Span>& spans, std::vector<Diagnostic>& errors) {
+    bool ok = true;
+    bool bold = false;
+    int boldLine = 0;
+    Span current;
+    auto flush = [&](int line) {
+        if (!current.text.empty()) {
+            current.kind = bold ? Span::Kind::Bold : Span::Kind::Plain;
+            if (current.line == 0) current.line = line;
+            spans.push_back(current);
+        }
+        current = Span();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        int line = lineOf[i];
+        if (current.text.empty()) current.line = line;
+        if (c == '\\' && i + 1 < text.size() && std::strchr("{}*\\", text[i + 1])) {
+            // An escaped markup character; any other backslash is literal, so
+            // paths such as C:\Program Files need no escaping.
+            current.text.push_back(text[++i]);
+        } else if (c == '*' && i + 1 < text.size() && text[i + 1] == '*') {
+            flush(line);
+            bold = !bold;
+            boldLine = line;
+            ++i;
+        } else if (c == '{') {
+            std::size_t close = text.find('}', i);
+            if (close == std::string::npos) {
+                errors.push_back({file, line, "jump '{' without closing '}'"});
+                ok = false;
+                break;
+            }
+            std::string body = text.substr(i + 1, close - i - 1);
+            std::size_t bar = body.rfind('|');
+            if (bar == std::string::npos) {
+                errors.push_back({file, line, "jump needs the form {text|CONTEXT}"});
+                ok = false;
+            } else {
+                Span jump;
+                jump.kind = Span::Kind::Jump;
+                jump.text = Trim(body.substr(0, bar));
+                jump.target = Trim(body.substr(bar + 1));
+                jump.line = line;
+                if (jump.text.empty()) {
+                    errors.push_back({file, line, "jump without text"});
+                    ok = false;
+                } else if (!IsValidContextString(jump.target)) {
+                    errors.push_back({file, line, "invalid jump target '" + jump.target + "'"});
+                    ok = false;
+                } else {
+                    flush(line);
+                    spans.push_back(jump);
+                }
+            }
+            i = close;
+        } else if (c == '}') {
+            errors.push_back({file, line, "'}' without a jump"});
+            ok = false;
+        } else {
+            current.text.push_back(c);
+        }
+    }
+    flush(lineOf.empty() ? 0 : lineOf.back());
+    if (bold) {
+        errors.push_back({file, boldLine, "'**' bold text is not closed in its paragraph"});
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool ParseTopicText(const std::string& text, const std::string& fileName,
+                    std::vector<Topic>& topics, std::vector<Diagnostic>& errors) {
+    std::size_t errorsBefore = errors.size();
+    std::vector<std::string> lines = SplitLines(text, fileName, errors);
+
+    Topic* topic = nullptr;
+    bool topicHasTitle = false;
+    // The paragraph being collected: style, joined text, source line per byte.
+    bool open = false;
+    Paragraph::Style style = Paragraph::Style::Body;
+    std::string label;
+    std::string joined;
+    std::vector<int> lineOf;
+    int paraLine = 0;
+
+    auto closeParagraph = [&]() {
+        if (!open) return;
+        open = false;
+        Paragraph p;
+        p.style = style;
+        p.label = label;
+        p.line = paraLine;
+        if (ParseInline(joined, lineOf, fileName, p.spans, errors) && !p.spans.empty())
+            topic->paragraphs.push_back(p);
+        joined.clear();
+        lineOf.clear();
+    };
+    auto appendText = [&](const std::string& s, int line) {
+        if (!joined.empty()) {
+            joined.push_back(' ');
+            lineOf.push_back(line);
+        }
+        joined += s;
+        lineOf.insert(lineOf.end(), s.size(), line);
+    };
+    auto finishTopic = [&]() {
+        closeParagraph();
+        if (topic && !topicHasTitle)
+            errors.push_back({fileName, topic->line,
+                              "topic '" + topic->context + "' has no @title line"});
+    };
+
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const int lineNo = static_cast<int>(n + 1);
+        const std::string& line = lines[n];
+        std::string trimmed = Trim(line);
+        if (trimmed.empty()) {
+            closeParagraph();
+            continue;
+        }
+        if (line[0] == '#') continue;
+        if (line[0] == '@') {
+            closeParagraph();
+            std::size_t space = line.find(' ');
+            std::string keyword = line.substr(0, space);
+            std::string value = space == std::string::npos ? std::string() : Trim(line.substr(space));
+            if (keyword == "@topic") {
+                finishTopic();
+                if (!IsValidContextString(value)) {
+                    errors.push_back({fileName, lineNo,
+                                      "invalid context string '" + value +
+                                          "' (letters, digits, '_' and '.' only)"});
+                }
+                topics.emplace_back();
+                topic = &topics.back();
+                topic->context = value;
+                topic->file = fileName;
+                topic->line = lineNo;
+                topicHasTitle = false;
+            } else if (keyword == "@title") {
+                if (!topic) {
+                    errors.push_back({fileName, lineNo, "@title before any @topic"});
+                } else if (topicHasTitle) {
+                    errors.push_back({fileName, lineNo, "second @title in one topic"});
+                } else if (value.empty()) {
+                    errors.push_back({fileName, lineNo, "empty @title"});
+                } else if (!topic->paragraphs.empty()) {
+                    errors.push_back({fileName, lineNo, "@title must come before the topic's text"});
+                } else {
+                    topic->title = value;
+                    topicHasTitle = true;
+                }
+            } else {
+                errors.push_back({fileName, lineNo, "unknown directive '" + keyword + "'"});
+            }
+            continue;
+        }
+        if (!topic) {
+            errors.push_back({fileName, lineNo, "text before the first @topic"});
+            continue;
+        }
+        if (!topicHasTitle) {
+            errors.push_back({fileName, lineNo,
+                              "topic '" + topic->context + "' has text before its @title"});
+            topicHasTitle = true;  // report once
+        }
+        if (line.compare(0, 3, "== ") == 0) {
+            closeParagraph();
+            open = true;
+            style = Paragraph::Style::Subheading;
+            paraLine = lineNo;
+            appendText(Trim(line.substr(3)), lineNo);
+            closeParagraph();
+        } else if (line.compare(0, 2, "* ") == 0 ||
+                   // A body line that happens to start with "264. " goes on its paragraph.
+                   (NumberedStep(line) > 0 && !(open && style == Paragraph::Style::Body))) {
+            const std::size_t skip = line[0] == '*' ? 2 : NumberedStep(line);
+            closeParagraph();
+            open = true;
+            style = Paragraph::Style::Bullet;
+            label = line[0] == '*' ? std::string(1, kBulletChar) : line.substr(0, skip - 1);
+            paraLine = lineNo;
+            appendText(Trim(line.substr(skip)), lineNo);
+        } else if (line[0] == ' ' && open && style == Paragraph::Style::Bullet) {
+            appendText(trimmed, lineNo);
+        } else {
+            if (open && style == Paragraph::Style::Bullet) closeParagraph();
+            if (!open) {
+                open = true;
+                style = Paragraph::Style::Body;
+                label.clear();
+                paraLine = lineNo;
+            }
+            appendText(trimmed, lineNo);
+        }
+    }
+    finishTopic();
+    return errors.size() == errorsBefore;
+}
+
+namespace {
+
+bool ParseProjectText(const std::string& text, const std::string& fileName, HelpProject& project,
+                      std::vector<std::pair<std::string, int>>& files,
+                      std::vector<Diagnostic>& errors) {
+    std::size_t errorsBefore = errors.size();
+    std::vector<std::string> lines = SplitLines(text, fileName, errors);
+    std::string section;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const int lineNo = static_cast<int>(n + 1);
+        std::string line = Trim(lines[n]);
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            if (section != "options" && section != "files" && section != "map")
+                errors.push_back({fileName, lineNo, "unknown section [" + section + "]"});
+            continue;
+        }
+        if (section == "files") {
+            files.emplace_back(line, lineNo);
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            errors.push_back({fileName, lineNo, "expected 'name = value'"});
+            continue;
+        }
+        std::string key = Trim(line.substr(0, eq));
+        std::string value = Trim(line.substr(eq + 1));
+        if (section == "options") {
+            if (key == "title") project.title = value;
+            else if (key == "copyright") project.copyright = value;
+            else if (key == "contents") project.contentsContext = value;
+            else errors.push_back({fileName, lineNo, "unknown option '" + key + "'"});
+        } else if (section == "map") {
+            char* end = nullptr;
+            errno = 0;
+            unsigned long number = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno != 0 || number > 0xFFFFFFFFul ||
+                value[0] == '-') {
+                errors.push_back({fileName, lineNo, "map number '" + value + "' is not a number"});
+                continue;
+            }
+            project.map.push_back({key, static_cast<std::uint32_t>(number), fileName, lineNo});
+        } else {
+            errors.push_back({fileName, lineNo, "line outside of any section"});
+        }
+    }
+    if (project.title.empty()) errors.push_back({fileName, 0, "the project has no title"});
+    if (files.empty()) errors.push_back({fileName, 0, "the project names no topic files"});
+    return errors.size() == errorsBefore;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+bool CheckProject(const HelpProject& project, std::vector<Diagnostic>& errors) {
+    std::size_t errorsBefore = errors.size();
+    if (project.topics.empty()) errors.push_back({project.file, 0, "the project has no topics"});
+
+    // Context strings match case-insensitively through the hash, so equal
+    // hashes are the real test for duplicates.
+    std::map<std::uint32_t, const Topic*> byHash;
+    for (const Topic& t : project.topics) {
+        std::uint32_t h = ContextHash(t.context);
+        auto found = byHash.find(h);
+        if (found == byHash.end()) {
+            byHash[h] = &t;
+            continue;
+        }
+        const Topic& first = *found->second;
+        std::string what = first.context == t.context ? "duplicate context string '"
+                                                      : "context string hash collision '";
+        errors.push_back({t.file, t.line,
+                          what + t.context + "' (first used at " + first.file + ":" +
+                              std::to_string(first.line) + " by '" + first.context + "')"});
+    }
+    auto known = [&](const std::string& context) {
+        auto it = byHash.find(ContextHash(context));
+        return it != byHash.end();
+    };
+    for (const Topic& t : project.topics) {
+        for (const Paragraph& p : t.paragraphs)
+            for (const Span& s : p.spans)
+                if (s.kind == Span::Kind::Jump && !known(s.target))
+                    errors.push_back({t.file, s.line, "jump to unknown topic '" + s.target + "'"});
+    }
+    // Without a contents option the first topic serves as the contents topic.
+    if (!project.contentsContext.empty() && !known(project.contentsContext)) {
+        errors.push_back({project.file, 0,
+                          "contents topic '" + project.contentsContext + "' does not exist"});
+    }
+    std::set<std::uint32_t> numbers;
+    for (const MapEntry& m : project.map) {
+        if (!known(m.context))
+            errors.push_back({m.file, m.line, "map entry for unknown topic '" + m.context + "'"});
+        if (!numbers.insert(m.number).second)
+            errors.push_back({m.file, m.line, "map number " + std::to_string(m.number) +
+                                                  " is used twice"});
+    }
+    return errors.size() == errorsBefore;
+}
+
+bool LoadProject(const std::string& projectPath, HelpProject& project,
+                 std::vector<Diagnostic>& errors) {
+    std::size_t errorsBefore = errors.size();
+    project = HelpProject();
+    project.file = projectPath;
+    std::string text;
+    if (!ReadFile(projectPath, text)) {
+        errors.push_back({projectPath, 0, "cannot read the project file"});
+        return false;
+    }
+    std::vector<std::pair<std::string, int>> files;
+    ParseProjectText(text, projectPath, project, files, errors);
+    const std::string folder = FolderOf(projectPath);
+    for (const auto& f : files) {
+        std::string path = f.first.size() && f.first[0] == '/' ? f.first : folder + f.first;
+        std::string topicText;
+        if (!ReadFile(path, topicText)) {
+            errors.push_back({projectPath, f.second, "cannot read topic file '" + path + "'"});
+            continue;
+        }
+        ParseTopicText(topicText, path, project.topics, errors);
+    }
+    if (errors.size() != errorsBefore) return false;
+    return CheckProject(project, errors);
+}
+
+}  // namespace helpc

@@ -1,0 +1,56 @@
+// qdxhelpc: compiles the readable help source into a WinHelp 3.1 file.
+//
+//   qdxhelpc PROJECT -o OUTPUT.hlp     compile (and check) the project
+//   qdxhelpc --check FILE.hlp          check an existing file and list its topics
+#include "helpsource.h"
+#include "hlpreader.h"
+#include "hlpwriter.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "usage: qdxhelpc PROJECT -o OUTPUT.hlp\n"
+                         "       qdxhelpc --check FILE.hlp\n");
+    return 2;
+}
+
+int Check(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: error: cannot read the file\n", path);
+        return 1;
+    }
+    helpc::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    helpc::HelpFileInfo info;
+    std::vector<std::string> problems;
+    bool ok = helpc::ReadHelpFile(bytes, info, problems);
+    std::printf("title: %s\n", info.title.c_str());
+    for (const helpc::ReadTopic& t : info.topics)
+        std::printf("topic 0x%08X%s %s\n", t.offset, t.offset == info.contentsOffset ? " (contents)" : "",
+                    t.title.c_str());
+    for (const auto& m : info.ctxomap) {
+        const helpc::ReadTopic* t = helpc::TopicForOffset(info, m.second);
+        std::printf("map %u -> %s\n", m.first, t ? t->title.c_str() : "(none)");
+    }
+    for (const std::string& p : problems) std::fprintf(stderr, "%s: error: %s\n", path, p.c_str());
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return Check(argv[2]);
+    if (argc != 4 || std::strcmp(argv[2], "-o") != 0) return Usage();
+    std::vector<helpc::Diagnostic> errors;
+    if (!helpc::BuildHelpFile(argv[1], argv[3], errors)) {
+        for (const helpc::Diagnostic& d : errors) std::fprintf(stderr, "%s\n", d.Format().c_str());
+        std::fprintf(stderr, "qdxhelpc: %s not written\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}
