@@ -1,0 +1,53 @@
+// Stream socket operations with time budgets and a stop signal. Every wait is
+// a select of at most one slice; after a quiet slice the stop signal may be
+// polled and the budget is charged, so a stop ends any wait within a slice and
+// a dead peer ends it when the budget is used up.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "common/text.h"
+#include "net/signal.h"
+
+// Result codes of the operations.
+constexpr int kLinkDone = 0;     // connected, all bytes sent, or bytes received
+constexpr int kLinkAborted = 1;  // the stop signal was found set
+constexpr int kLinkFailed = 2;   // error, name not resolved, refused, time-out, peer closed
+
+constexpr int kSliceMs = 200;              // one select wait, charged to the budget when quiet
+constexpr int kSendChunk = 1024;           // most bytes handed to one send call
+constexpr unsigned short kRecorderPort = 264;  // used when the server text names none
+
+// Owner of one connection's socket and of one Windows Sockets start-up.
+class LIPSocket {
+public:
+    LIPSocket() noexcept;   // WSAStartup 2.2; the socket is not made yet
+    ~LIPSocket();           // closes the socket if any, then WSACleanup
+    LIPSocket(const LIPSocket&) = delete;
+    LIPSocket& operator=(const LIPSocket&) = delete;
+
+    SOCKET hSocket;
+
+private:
+    bool started;
+};
+
+// Connects a fresh non-blocking socket (closing any the handle held) to an
+// IPv4 address or host name. On 1 or 2 the handle is INVALID_SOCKET.
+int ProcessConnect(const LSignalObject& stop, SOCKET& s, const char* szHostAddress, unsigned short port,
+                   int budgetMs, bool noDelay);
+// Sends nBytes in chunks; the stop signal is polled before every chunk.
+int ProcessSend(const LSignalObject& stop, SOCKET& s, const void* data, int nBytes, int budgetMs);
+// Receives what is ready, at most maxBytes; on 0, received is 1 or more.
+int ProcessRecvReady(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned maxBytes, int& received,
+                     int budgetMs);
+// Receives exactly nBytes; the budget applies afresh to every quiet period.
+int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned nBytes, int budgetMs);
+
+// Copies the server text into host, ends it at the first ':' and returns the
+// number after that (atoi-like, taken as 16 bits), or defaultPort without ':'.
+unsigned short SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort);
+// SplitHostPort, then ProcessConnect to that host and port.
+int ProcessConnectWithPort(const LSignalObject& stop, SOCKET& s, const char* szServer, unsigned short defaultPort,
+                           int budgetMs, bool noDelay);
