@@ -8,6 +8,7 @@
 #include "common/handles.h"
 #include "settings/regtext.h"
 #include "settings/settings.h"
+#include "setup/folderaccess.h"
 #include "setup/lfile.h"
 
 namespace {
@@ -24,51 +25,6 @@ bool JoinPath(char (&out)[qdx::kTextSize], const char* folder, const char* name,
     int n = std::snprintf(out, sizeof out, "%s\\%s%s", folder, name, suffix);
     return n > 0 && static_cast<std::size_t>(n) < sizeof out;
 }
-
-// The access list of the Logs folder. Every local user's client appends to
-// the same file of the day there, so everyone may list the folder, create
-// files in it and read and write those files. Nobody but administrators and
-// the system may delete files, change permissions or take ownership
-// (no DELETE, FILE_DELETE_CHILD, WRITE_DAC or WRITE_OWNER), so one user cannot
-// remove another's log or lock everybody out. The entries are inherited by
-// every file and subfolder made there.
-constexpr DWORD kLogsEveryoneRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE;
-constexpr BYTE kInheritToAll = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-
-class LogsFolderSecurity {
-public:
-    LogsFolderSecurity() noexcept {
-        ok_ = Build();
-    }
-    // Null when the descriptor could not be built: the folder then gets
-    // default security, which is the safe side.
-    SECURITY_ATTRIBUTES* Attributes() noexcept { return ok_ ? &sa_ : nullptr; }
-
-private:
-    bool AddEntry(WELL_KNOWN_SID_TYPE account, DWORD rights) noexcept {
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-        DWORD sidSize = sizeof sid;
-        if (!::CreateWellKnownSid(account, nullptr, sid, &sidSize)) return false;
-        return ::AddAccessAllowedAceEx(reinterpret_cast<ACL*>(acl_), ACL_REVISION, kInheritToAll, rights, sid) != FALSE;
-    }
-    bool Build() noexcept {
-        if (!::InitializeSecurityDescriptor(&sd_, SECURITY_DESCRIPTOR_REVISION)) return false;
-        if (!::InitializeAcl(reinterpret_cast<ACL*>(acl_), sizeof acl_, ACL_REVISION)) return false;
-        if (!AddEntry(WinWorldSid, kLogsEveryoneRights)) return false;
-        if (!AddEntry(WinBuiltinAdministratorsSid, FILE_ALL_ACCESS)) return false;
-        if (!AddEntry(WinLocalSystemSid, FILE_ALL_ACCESS)) return false;
-        if (!::SetSecurityDescriptorDacl(&sd_, TRUE, reinterpret_cast<ACL*>(acl_), FALSE)) return false;
-        sa_.nLength = sizeof sa_;
-        sa_.lpSecurityDescriptor = &sd_;
-        sa_.bInheritHandle = FALSE;
-        return true;
-    }
-
-    alignas(DWORD) BYTE acl_[1024] = {};
-    SECURITY_DESCRIPTOR sd_ = {};
-    SECURITY_ATTRIBUTES sa_ = {};
-    bool ok_ = false;
-};
 
 }  // namespace
 
@@ -95,10 +51,12 @@ void CreateDataFolder(const char* installFolder, const char* name) {
     if (!installFolder || !name) return;
     char path[qdx::kTextSize];
     if (!JoinPath(path, installFolder, name, "")) return;
-    SECURITY_ATTRIBUTES* security = nullptr;
-    LogsFolderSecurity logsSecurity;
-    if (lstrcmpiA(name, kFolderLogs) == 0) security = logsSecurity.Attributes();
-    ::CreateDirectoryA(path, security);
+    // Only a folder made now gets the Logs access list; one that exists keeps
+    // whatever its owner gave it.
+    if (::CreateDirectoryA(path, nullptr) && lstrcmpiA(name, kFolderLogs) == 0) {
+        LogsFolderAccess access;
+        access.ApplyTo(path);
+    }
     WriteSetting(kSectionFolders, name, path);
 }
 

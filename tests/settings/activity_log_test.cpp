@@ -1,0 +1,320 @@
+// Activity log: file names and lines from given times, the view's tail
+// buffer, the alert's timing with a clock the test sets, the file of the day
+// in a real folder, and the view messages reaching a real edit control.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "settings/activitylog.h"
+#include "settings/logclock.h"
+#include "settings/logformat.h"
+#include "test_registry.h"
+
+using qdxtest::FileExists;
+using qdxtest::FolderExists;
+using qdxtest::RegValueGuard;
+using qdxtest::TempFolder;
+
+namespace {
+
+SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(year);
+    t.wMonth = static_cast<WORD>(month);
+    t.wDay = static_cast<WORD>(day);
+    t.wHour = static_cast<WORD>(hour);
+    t.wMinute = static_cast<WORD>(minute);
+    t.wSecond = static_cast<WORD>(second);
+    return t;
+}
+
+// The clock the log sees during a test.
+DWORD testTick = 0;
+SYSTEMTIME testTime = At(2013, 3, 5, 12, 0, 0);
+bool testTimeAvailable = true;
+DWORD TestTick() { return testTick; }
+bool TestLocalTime(SYSTEMTIME* out) {
+    *out = testTime;
+    return testTimeAvailable;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(LogFormat, FileNameOfTheDay) {
+    char name[qdx::kTextSize];
+    FormatLogFileName(At(2013, 3, 5, 10, 0, 0), name);
+    EXPECT_STREQ(name, "2013-03-05 QDX Remote Control Log.txt");
+    FormatLogFileName(At(2026, 12, 31, 23, 59, 59), name);
+    EXPECT_STREQ(name, "2026-12-31 QDX Remote Control Log.txt");
+    FormatLogFileName(At(2000, 1, 1, 0, 0, 0), name);
+    EXPECT_STREQ(name, "2000-01-01 QDX Remote Control Log.txt");
+}
+
+TEST(LogFormat, LineWithTimeAndLineBreak) {
+    char line[kLogLineSize];
+    FormatLogLine(At(2013, 3, 5, 9, 5, 3), "Connecting to recorder", line);
+    EXPECT_STREQ(line, "09:05:03 Connecting to recorder\r\n");
+    FormatLogLine(At(2013, 3, 5, 23, 59, 59), "", line);
+    EXPECT_STREQ(line, "23:59:59 \r\n");
+    FormatLogLine(At(2013, 3, 5, 0, 0, 0), nullptr, line);
+    EXPECT_STREQ(line, "00:00:00 \r\n");
+}
+
+TEST(LogFormat, OverlongTextIsCutAndTheLineStillEnds) {
+    char line[kLogLineSize + 16];
+    memset(line, 'G', sizeof line);
+    const std::string fits(2036, 'a');
+    FormatLogLine(At(2013, 3, 5, 1, 2, 3), fits.c_str(), *reinterpret_cast<char(*)[kLogLineSize]>(line));
+    EXPECT_EQ(std::string(line), "01:02:03 " + fits + "\r\n");
+    EXPECT_EQ(strlen(line), kLogLineSize - 1);
+
+    const std::string tooLong(5000, 'b');
+    FormatLogLine(At(2013, 3, 5, 1, 2, 3), tooLong.c_str(), *reinterpret_cast<char(*)[kLogLineSize]>(line));
+    EXPECT_EQ(std::string(line), "01:02:03 " + std::string(2036, 'b') + "\r\n");
+    for (size_t i = kLogLineSize; i < sizeof line; ++i) EXPECT_EQ(line[i], 'G');
+}
+
+TEST(LogTailBuffer, KeepsTheTailCutByBlocks) {
+    LogTail tail;
+    std::string stream;
+    for (int i = 0; i < 50; ++i) {  // 50 lines of 100 characters: 5000 in all
+        std::string line = std::to_string(1000 + i) + std::string(94, 'x') + "\r\n";
+        stream += line;
+        tail.Append(line.c_str());
+        EXPECT_LT(tail.Length(), LogTail::kCapacity);
+        EXPECT_EQ(strlen(tail.Text()), tail.Length());
+    }
+    // 4096 characters fill it; the next drops the first 1024: 5000 - 1024 remain.
+    EXPECT_EQ(tail.Length(), 3976u);
+    EXPECT_EQ(std::string(tail.Text()), stream.substr(1024));
+    EXPECT_EQ(tail.CaretPosition(), tail.Length() - 2);
+
+    LogTail exact;  // a full buffer cut just before its terminator
+    const std::string full(LogTail::kCapacity, 'f');
+    exact.Append(full.c_str());
+    EXPECT_EQ(exact.Length(), LogTail::kCapacity - LogTail::kDrop);
+    exact.Clear();
+    EXPECT_EQ(exact.Length(), 0u);
+    EXPECT_STREQ(exact.Text(), "");
+    EXPECT_EQ(exact.CaretPosition(), 0u);
+}
+
+TEST(LogFormat, AlertExpiresAfterSixtySecondsAcrossTheWrap) {
+    EXPECT_FALSE(LogAlertExpired(1000, 1000));
+    EXPECT_FALSE(LogAlertExpired(1000, 61000));
+    EXPECT_TRUE(LogAlertExpired(1000, 61001));
+    EXPECT_FALSE(LogAlertExpired(0xFFFFF000u, 0x00001000u));  // 8192 ms across 2^32
+    EXPECT_TRUE(LogAlertExpired(0xFFFFF000u, 0x0000F000u));   // 65536 ms across 2^32
+}
+
+// LogView is process-wide: each test starts it clean and gives the system clock back.
+class ActivityLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLogClock(TestTick, TestLocalTime);
+        testTick = 1000;
+        testTime = At(2013, 3, 5, 12, 0, 0);
+        testTimeAvailable = true;
+        LogView.tail.Clear();
+        LogView.alert = false;
+        LogView.alertTick = 0;
+        LogView.view = nullptr;
+        logsValue_.SetText(logs_.Path());
+    }
+    void TearDown() override {
+        SetLogClock(nullptr, nullptr);
+        LogView.view = nullptr;
+        LogView.alert = false;
+        LogView.tail.Clear();
+    }
+    std::string LogFile(const char* date) const { return logs_ / (std::string(date) + " QDX Remote Control Log.txt"); }
+
+    qdxtest::ProductKeyGuard product_;
+    RegValueGuard logsValue_{HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Folders", "Logs"};
+    TempFolder logs_{"logs"};
+};
+
+TEST_F(ActivityLog, AlertKeepsTheViewRedForSixtySeconds) {
+    const DWORD t = 5000;
+    testTick = t;
+    RaiseLogAlert();
+    EXPECT_TRUE(LogView.alert);
+    EXPECT_EQ(LogView.alertTick, t);
+    testTick = t + 30000;
+    AppendLogView("plain\r\n");
+    EXPECT_TRUE(LogView.alert);
+    testTick = t + 61000;
+    AppendLogView("plain\r\n");
+    EXPECT_FALSE(LogView.alert);
+}
+
+TEST_F(ActivityLog, SecondAlertRenewsTheHighlight) {
+    const DWORD t = 5000;
+    testTick = t;
+    RaiseLogAlert();
+    testTick = t + 50000;
+    RaiseLogAlert();
+    testTick = t + 61000;
+    AppendLogView("plain\r\n");
+    EXPECT_TRUE(LogView.alert);
+    testTick = t + 110000;
+    AppendLogView("plain\r\n");
+    EXPECT_TRUE(LogView.alert);  // exactly 60 s after the renewal: not yet over
+    testTick = t + 110001;
+    AppendLogView("plain\r\n");
+    EXPECT_FALSE(LogView.alert);
+}
+
+TEST_F(ActivityLog, AlertTimingAcrossTheTickWrap) {
+    testTick = 0xFFFF0000u;  // 65.5 s before the tick count wraps
+    RaiseLogAlert();
+    testTick = 0xFFFF0000u + 30000u;
+    AppendLogView("plain\r\n");
+    EXPECT_TRUE(LogView.alert);
+    testTick = 0xFFFF0000u + 70000u;  // wrapped round to a small number
+    ASSERT_LT(testTick, 0x10000u);
+    AppendLogView("plain\r\n");
+    EXPECT_FALSE(LogView.alert);
+}
+
+TEST_F(ActivityLog, ColoursFollowTheAlertFlag) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(ApplyLogViewColours(dc), LogView.normalBrush);
+    EXPECT_EQ(GetBkColor(dc), RGB(0, 51, 0));
+    EXPECT_EQ(GetTextColor(dc), RGB(68, 255, 68));
+    EXPECT_EQ(GetBkMode(dc), OPAQUE);
+    RaiseLogAlert();
+    EXPECT_EQ(ApplyLogViewColours(dc), LogView.alertBrush);
+    EXPECT_EQ(GetBkColor(dc), RGB(128, 0, 0));
+    EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255));
+    DeleteDC(dc);
+
+    LOGBRUSH brush{};
+    ASSERT_EQ(GetObject(LogView.normalBrush, sizeof brush, &brush), static_cast<int>(sizeof brush));
+    EXPECT_EQ(brush.lbColor, RGB(0, 51, 0));
+    ASSERT_EQ(GetObject(LogView.alertBrush, sizeof brush, &brush), static_cast<int>(sizeof brush));
+    EXPECT_EQ(brush.lbColor, RGB(128, 0, 0));
+    LOGFONTA font{};
+    ASSERT_GT(GetObjectA(LogView.font, sizeof font, &font), 0);
+    EXPECT_EQ(font.lfHeight, 13);
+    EXPECT_EQ(font.lfWeight, 400);
+    EXPECT_STREQ(font.lfFaceName, "");
+}
+
+TEST_F(ActivityLog, LinesGoToTheFileOfTheDay) {
+    testTime = At(2013, 3, 5, 23, 59, 59);
+    WriteLogLine("QDX Remote Control Run");
+    WriteLogLine("Connecting to recorder");
+    testTime = At(2013, 3, 6, 0, 0, 0);
+    WriteLogLine("after midnight");
+
+    EXPECT_EQ(ReadFile(LogFile("2013-03-05")), "23:59:59 QDX Remote Control Run\r\n23:59:59 Connecting to recorder\r\n");
+    EXPECT_EQ(ReadFile(LogFile("2013-03-06")), "00:00:00 after midnight\r\n");
+    EXPECT_EQ(std::string(LogView.tail.Text()),
+              "23:59:59 QDX Remote Control Run\r\n23:59:59 Connecting to recorder\r\n00:00:00 after midnight\r\n");
+}
+
+TEST_F(ActivityLog, OverlongTextReachesTheFileCut) {
+    const std::string text(3000, 'z');
+    WriteLogLine(text.c_str());
+    EXPECT_EQ(ReadFile(LogFile("2013-03-05")), "12:00:00 " + std::string(2036, 'z') + "\r\n");
+}
+
+TEST_F(ActivityLog, MissingLogsFolderLeavesTheFileOutButTheViewGetsTheLine) {
+    const std::string missing = logs_ / "missing";
+    logsValue_.SetText(missing);
+    WriteLogLine("Connection to server broken");
+    EXPECT_FALSE(FolderExists(missing));
+    EXPECT_STREQ(LogView.tail.Text(), "12:00:00 Connection to server broken\r\n");
+}
+
+TEST_F(ActivityLog, LogsFolderTooLongForTheFileNameWritesNoCutName) {
+    // A folder of 240 characters leaves no room for the whole file name: the
+    // file would get a cut name, so the line goes to the view only.
+    std::string deep = logs_.Path();
+    deep += "\\" + std::string(240 - deep.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    logsValue_.SetText(deep);
+    WriteLogLine("line");
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((deep + "\\*").c_str(), &fd);
+    int files = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+        } while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+    EXPECT_EQ(files, 0);
+    EXPECT_STREQ(LogView.tail.Text(), "12:00:00 line\r\n");
+}
+
+TEST_F(ActivityLog, NoLocalTimeDropsTheEntry) {
+    testTimeAvailable = false;
+    WriteLogLine("lost");
+    EXPECT_FALSE(FileExists(LogFile("2013-03-05")));
+    EXPECT_EQ(LogView.tail.Length(), 0u);
+}
+
+TEST_F(ActivityLog, ReaderCanFollowTheFileWhileLinesAreWritten) {
+    WriteLogLine("first");
+    const std::string path = LogFile("2013-03-05");
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    WriteLogLine("second");
+    char data[128] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(::ReadFile(reader, data, sizeof data - 1, &got, nullptr));
+    EXPECT_STREQ(data, "12:00:00 first\r\n12:00:00 second\r\n");
+    CloseHandle(reader);
+}
+
+TEST_F(ActivityLog, FileLockedAgainstWritersLosesOnlyTheFileLine) {
+    WriteLogLine("first");
+    const std::string path = LogFile("2013-03-05");
+    HANDLE locker = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(locker, INVALID_HANDLE_VALUE);
+    WriteLogLine("second");
+    CloseHandle(locker);
+    EXPECT_EQ(ReadFile(path), "12:00:00 first\r\n");
+    EXPECT_STREQ(LogView.tail.Text(), "12:00:00 first\r\n12:00:00 second\r\n");
+}
+
+TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
+    HWND frame = CreateWindowExA(0, "STATIC", "log", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(frame, nullptr);
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                                   ES_READONLY,
+                                0, 0, 380, 260, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(edit, nullptr);
+    LogView.view = edit;
+    for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut
+        testTime = At(2013, 3, 5, 12, i / 60, i % 60);
+        WriteLogLine(("status line number " + std::to_string(i) + std::string(60, '.')).c_str());
+    }
+    ASSERT_GT(LogView.tail.Length(), 0u);
+    std::string shown(LogTail::kCapacity, '\0');
+    shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
+    EXPECT_EQ(shown, std::string(LogView.tail.Text()));
+    DWORD start = 0, end = 0;
+    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, LogView.tail.Length() - 2);
+    EXPECT_EQ(end, LogView.tail.Length() - 2);
+    LogView.view = nullptr;
+    DestroyWindow(frame);
+}
+
+}  // namespace
