@@ -1,0 +1,125 @@
+// Control helpers of the dialog classes, on an open record prompt window.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "res/resource.h"
+#include "ui/ldialog.h"
+
+namespace {
+
+// Runs checks inside an open dialog, then closes it.
+class Host : public LPlayerBaseDlg {
+public:
+    explicit Host(std::function<void(Host&)> checks) : checks_(std::move(checks)) {}
+    HWND Hwnd() const { return hwnd; }
+    void InitDialog() override {
+        checks_(*this);
+        PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+    }
+    bool CmCancel() override {
+        Close(IDCANCEL);
+        return false;
+    }
+
+private:
+    std::function<void(Host&)> checks_;
+};
+
+void RunInDialog(std::function<void(Host&)> checks) {
+    Host host(std::move(checks));
+    ASSERT_TRUE(host.Open(nullptr, "LTextEditDlg"));
+}
+
+}  // namespace
+
+TEST(ControlHelpers, GetControlTextCutsAt259AndEmptiesForMissingControls) {
+    RunInDialog([](Host& d) {
+        char buffer[qdx::kTextSize];
+        std::string longText(300, 'x');
+        longText[258] = 'y';
+        SetDlgItemTextA(d.Hwnd(), IDC_TEXTEDIT_LABEL, longText.c_str());
+        EXPECT_EQ(d.GetControlText(IDC_TEXTEDIT_LABEL, buffer), 259u);
+        EXPECT_EQ(strlen(buffer), 259u);
+        EXPECT_EQ(buffer[258], 'y');
+
+        SetDlgItemTextA(d.Hwnd(), IDC_TEXTEDIT_TEXT, "12-345");
+        EXPECT_EQ(d.GetControlText(IDC_TEXTEDIT_TEXT, buffer), 6u);
+        EXPECT_STREQ(buffer, "12-345");
+
+        strcpy(buffer, "stale");
+        EXPECT_EQ(d.GetControlText(4711, buffer), 0u);
+        EXPECT_STREQ(buffer, "");
+    });
+}
+
+TEST(ControlHelpers, EnableControlTakesAnyNonZeroFlagAndMoveControlPlacesIt) {
+    RunInDialog([](Host& d) {
+        HWND edit = GetDlgItem(d.Hwnd(), IDC_TEXTEDIT_TEXT);
+        d.EnableControl(IDC_TEXTEDIT_TEXT, 0);
+        EXPECT_FALSE(IsWindowEnabled(edit));
+        d.EnableControl(IDC_TEXTEDIT_TEXT, 2);
+        EXPECT_TRUE(IsWindowEnabled(edit));
+
+        d.MoveControl(IDC_TEXTEDIT_TEXT, 7, 9, 70, 20);
+        RECT r;
+        GetWindowRect(edit, &r);
+        MapWindowPoints(nullptr, d.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, 7);
+        EXPECT_EQ(r.top, 9);
+        EXPECT_EQ(r.right - r.left, 70);
+        EXPECT_EQ(r.bottom - r.top, 20);
+
+        // 8-point dialog font: 12 vertical units are more than 12 pixels and
+        // agree with the template's edit height.
+        EXPECT_GT(d.DialogUnitsToPixels(12), 12);
+        EXPECT_EQ(d.DialogUnitsToPixels(0), 0);
+    });
+}
+
+TEST(ControlHelpers, AddToolMakesOneTooltipWindowForAllTips) {
+    HWND tooltip = nullptr;
+    RunInDialog([&tooltip](Host& d) {
+        d.AddTool(tooltip, IDC_TEXTEDIT_TEXT, "the data");
+        ASSERT_NE(tooltip, nullptr);
+        HWND first = tooltip;
+        d.AddTool(tooltip, IDOK, "confirm");
+        EXPECT_EQ(tooltip, first);
+        EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 2);
+        char cls[32] = "";
+        GetClassNameA(tooltip, cls, sizeof cls);
+        EXPECT_STREQ(cls, TOOLTIPS_CLASSA);
+        EXPECT_EQ(GetWindow(tooltip, GW_OWNER), d.Hwnd());
+        EXPECT_TRUE(GetWindowLongA(tooltip, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    });
+}
+
+TEST(ControlHelpers, SetButtonIconKeepsOneIconAndIgnoresMissingOnes) {
+    if (!LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_LAMP_GREY), IMAGE_ICON, 0, 0, 0))
+        GTEST_SKIP() << "artwork not in the resources yet";
+    RunInDialog([](Host& d) {
+        HWND button = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_ICON | BS_PUSHLIKE | BS_AUTOCHECKBOX,
+                                      0, 0, 40, 40, d.Hwnd(), reinterpret_cast<HMENU>(300),
+                                      GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(button, nullptr);
+        d.SetButtonIcon(300, IDI_LAMP_GREY);
+        HICON first = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
+        ASSERT_NE(first, nullptr);
+        d.SetButtonIcon(300, IDI_LAMP_RED);
+        HICON second = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
+        ASSERT_NE(second, nullptr);
+        EXPECT_NE(second, first);
+        ICONINFO info;
+        EXPECT_FALSE(GetIconInfo(first, &info)) << "the replaced icon must be destroyed";
+        EXPECT_TRUE(GetIconInfo(second, &info));
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+
+        d.SetButtonIcon(300, 4711);  // no such icon: the button keeps its own
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)), second);
+    });
+}
