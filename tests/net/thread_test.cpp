@@ -18,6 +18,7 @@ struct Observations {
     std::atomic<int> runsStarted{0};
     std::atomic<int> runsEnded{0};
     std::atomic<bool> stopClearAtStart{false};
+    std::atomic<int> runsReady{0};  // counted once stopClearAtStart is known
     std::atomic<bool> stopSeenAtEnd{false};
     std::atomic<bool> postAccepted{false};
 };
@@ -46,6 +47,7 @@ protected:
         ++o->runsStarted;
         HandOver(run);
         o->stopClearAtStart = !run.StopRequested();
+        ++o->runsReady;
         if (b == Behaviour::kPollUntilStopped) {
             while (!run.StopRequested()) Sleep(20);
         } else if (b == Behaviour::kNeverPoll) {
@@ -152,6 +154,7 @@ TEST(LThread, ANeverPollingThreadIsAbandonedNotKilled) {
     w.seen = &fresh;
     w.Start(0);
     EXPECT_TRUE(w.Running());
+    ASSERT_TRUE(WaitFor(fresh.runsReady, 1, 1000));
     EXPECT_TRUE(fresh.stopClearAtStart.load());
     EXPECT_EQ(old.runsEnded.load(), 0);  // the old one is still at work
 
