@@ -1,0 +1,23 @@
+#include "app/client.h"
+
+#include "app/maindialog.h"
+#include "res/resource.h"
+
+namespace {
+// The system's dialog class, by its predefined atom.
+const char* const kDialogClass = MAKEINTATOM(32770);
+}
+
+HWND FindRunningClient() {
+    return ::FindWindowA(kDialogClass, kMainWindowTitle);
+}
+
+void ActivateRunningClient(HWND window) {
+    ::ShowWindow(window, SW_RESTORE);
+    ::SetForegroundWindow(window);
+}
+
+void RunClient() {
+    MainDialog dialog;
+    dialog.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
+}

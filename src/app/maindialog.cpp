@@ -1,0 +1,291 @@
+#include "app/maindialog.h"
+
+#include <commctrl.h>
+
+#include "common/handles.h"
+#include "net/link_messages.h"
+#include "res/resource.h"
+#include "settings/activitylog.h"
+#include "ui/instance.h"
+
+namespace {
+
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusFirstMillis = 500;
+constexpr UINT kStatusNextMillis = 8000;
+constexpr int kLevelLimit = 127;  // a level byte's range, symmetric
+
+}  // namespace
+
+const char* const StatusRotation[] = {
+    "QDX Remote Control v 1.00",
+    "QDX Remote Control by Tallowind",
+    "Download more audio software...",
+    "www.tallowind.example/software",
+    "QDX Remote Control v 1.00",
+    "QDX Remote Control by Tallowind",
+    "Dictation and transcription software...",
+    "Call and meeting recording software...",
+    "Sound editing and conversion software...",
+    "Click here to view software list.",
+    nullptr,
+};
+
+MainDialog::MainDialog() {
+    RegisterLDBDisplay(AppInstance());
+    ::InitCommonControls();
+}
+
+MainDialog::~MainDialog() {
+    if (hTooltip && ::IsWindow(hTooltip)) ::DestroyWindow(hTooltip);
+    // The worker member stops its thread (5000 ms at most) when it goes.
+}
+
+void MainDialog::InitDialog() {
+    hLevel = ::GetDlgItem(hwnd, IDC_MAIN_LEVEL);
+    LogView.view = ::GetDlgItem(hwnd, IDC_MAIN_LOG);
+    if (LogView.font) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font), 0);
+    WriteLogLine("QDX Remote Control Run");
+
+    const struct {
+        int size;
+        WPARAM which;
+    } icons[] = {{32, ICON_BIG}, {16, ICON_SMALL}};
+    for (const auto& i : icons) {
+        HANDLE icon = ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), IMAGE_ICON, i.size, i.size, 0);
+        HICON previous = reinterpret_cast<HICON>(
+            ::SendMessageA(hwnd, WM_SETICON, i.which, reinterpret_cast<LPARAM>(icon)));
+        if (previous) ::DestroyIcon(previous);
+    }
+
+    AddNotifyIcon();
+    AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
+    AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
+    ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
+    HotKeyStart();
+    ApplyRecordDisplay();
+}
+
+void MainDialog::DestroyDialog() {
+    CmStop();
+    HotKeyStop();
+    RemoveNotifyIcon();
+    WriteLogLine("QDX Remote Control Exit");
+    LogView.view = nullptr;
+
+    // The button and the window do not free the icons they were given.
+    HANDLE buttonIcon = reinterpret_cast<HANDLE>(
+        ::SendDlgItemMessageA(hwnd, IDC_MAIN_RECORD, BM_SETIMAGE, IMAGE_ICON, 0));
+    if (buttonIcon) ::DestroyIcon(static_cast<HICON>(buttonIcon));
+    ReleaseWindowIcons();
+    if (hTooltip && ::IsWindow(hTooltip)) ::DestroyWindow(hTooltip);
+    hTooltip = nullptr;
+}
+
+void MainDialog::ReleaseWindowIcons() {
+    static const WPARAM kSlots[] = {ICON_BIG, ICON_SMALL};
+    for (WPARAM which : kSlots) {
+        HICON icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, which, 0));
+        if (icon) ::DestroyIcon(icon);
+    }
+}
+
+void MainDialog::ApplyRecordDisplay() {
+    ::CheckDlgButton(hwnd, IDC_MAIN_RECORD, recording ? BST_CHECKED : BST_UNCHECKED);
+    SetButtonIcon(IDC_MAIN_RECORD, recording ? IDI_LAMP_RED : (hot ? IDI_LAMP_ORANGE : IDI_LAMP_GREY));
+    EnableControl(IDC_MAIN_LEVEL, recording);
+    UpdateNotifyIcon();
+}
+
+bool MainDialog::CmCancel() {
+    CmExit();
+    return false;
+}
+
+void MainDialog::EvCommand(WORD id, WORD) {
+    switch (id) {
+    case IDC_MAIN_RECORD:
+    case CM_RECORD:
+        if (recording)
+            CmStop();
+        else
+            CmRecord();
+        // The auto check box has flipped itself on the click; the check shows
+        // the record state, which only the worker's messages change.
+        if (hwnd) ::CheckDlgButton(hwnd, IDC_MAIN_RECORD, recording ? BST_CHECKED : BST_UNCHECKED);
+        break;
+    case CM_STOP:
+        CmStop();
+        break;
+    case CM_SETTINGS:
+        CmSettings();
+        break;
+    case CM_CLOSE_TO_TRAY:
+        CmClose();
+        break;
+    case CM_EXIT:
+        CmExit();
+        break;
+    case CM_OPEN:
+        CmOpen();
+        break;
+    case CM_ABOUT:
+        CmAbout();
+        break;
+    case CM_WEB_PRODUCT_HOME:
+        OpenWebPage("qdx/index");
+        break;
+    case CM_WEB_SOFTWARE:
+        OpenWebPage("software/index");
+        break;
+    case CM_WEB_MAKER_HOME:
+        OpenWebPage("index");
+        break;
+    default:
+        if (id >= CM_WEB_PRODUCT_FIRST && id <= CM_WEB_PRODUCT_LAST) {
+            static const char* const kProductPages[] = {
+                "dictation/index", "calllogger/index", "wavecutter/index", "formatswitch/index",
+                "minutes/index",   "phonedesk/index",  "typist/index",     "discmaker/index",
+            };
+            static_assert(sizeof kProductPages / sizeof kProductPages[0] ==
+                          CM_WEB_PRODUCT_LAST - CM_WEB_PRODUCT_FIRST + 1, "one page per product entry");
+            OpenWebPage(kProductPages[id - CM_WEB_PRODUCT_FIRST]);
+        }
+        break;
+    }
+}
+
+bool MainDialog::EvKeyDown(unsigned key) {
+    // Only the bare keys: Ctrl+F5 and the like are left to the dialog manager.
+    switch (key) {
+    case VK_ESCAPE:
+    case VK_F8:
+        CmStop();
+        return true;
+    case VK_F1:
+        CmHelp();
+        return true;
+    case VK_F5:
+        CmRecord();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainDialog::CmStop() {
+    worker.RecordStop();
+}
+
+void MainDialog::CmOpen() {
+    ::ShowWindow(hwnd, SW_RESTORE);
+    ::SetForegroundWindow(hwnd);
+}
+
+void MainDialog::CmClose() {
+    ::ShowWindow(hwnd, SW_HIDE);
+}
+
+void MainDialog::CmExit() {
+    const int answer = ::MessageBoxA(hwnd,
+                                     "Do you want QDX Recorder Remote Control to continue running in the background?",
+                                     "Confirm Stop", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES)
+        CmClose();
+    else if (answer == IDNO)
+        Close(0);
+}
+
+INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TRAYNOTIFY:
+        EvTrayNotify(lParam);
+        return TRUE;
+    case WM_HOTKEY:
+        EvHotKey(lParam);
+        return TRUE;
+    case WM_TIMER:
+        RotateStatus(wParam);
+        return TRUE;
+    case WM_NOTIFY: {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (!header) break;
+        if (header->idFrom == IDC_MAIN_STATUS && header->code == static_cast<UINT>(NM_CLICK)) {
+            ShowInternetResources();
+        } else if (header->idFrom == IDC_MAIN_RECORD && header->code == static_cast<UINT>(BCN_HOTITEMCHANGE)) {
+            const DWORD flags = reinterpret_cast<const NMBCHOTITEM*>(lParam)->dwFlags & (HICF_ENTERING | HICF_LEAVING);
+            if (flags == HICF_ENTERING)
+                hot = 1;
+            else if (flags == HICF_LEAVING)
+                hot = 0;
+            ApplyRecordDisplay();
+        }
+        break;
+    }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == ::GetDlgItem(hwnd, IDC_MAIN_STATUS)) ShowInternetResources();
+        break;
+    case WM_CTLCOLOREDIT:
+        if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_MAIN_LOG)
+            return reinterpret_cast<INT_PTR>(ApplyLogViewColours(reinterpret_cast<HDC>(wParam)));
+        return 0;
+    case WM_LINK_STARTED:
+        recording = 1;
+        ApplyRecordDisplay();
+        break;
+    case WM_LINK_ENDED:
+        recording = 0;
+        ApplyRecordDisplay();
+        break;
+    case WM_LINK_LEVEL:
+        ShowLevel(wParam);
+        break;
+    case WM_LINK_STATUS:
+        ShowStatus(wParam, lParam);
+        break;
+    default:
+        break;
+    }
+    return LPlayerBaseDlg::DialogProc(message, wParam, lParam);
+}
+
+void MainDialog::RotateStatus(UINT_PTR timerId) {
+    ::KillTimer(hwnd, timerId);
+    if (timerId != kStatusTimer) return;
+    if (!StatusRotation[statusIndex]) statusIndex = 0;
+    ::SendDlgItemMessageA(hwnd, IDC_MAIN_STATUS, SB_SETTEXTA, 0,
+                          reinterpret_cast<LPARAM>(StatusRotation[statusIndex]));
+    ++statusIndex;
+    ::SetTimer(hwnd, kStatusTimer, kStatusNextMillis, nullptr);
+}
+
+void MainDialog::ShowInternetResources() {
+    qdx::UniqueMenu menu(::LoadMenuA(AppInstance(), MAKEINTRESOURCEA(IDM_MAIN)));
+    if (!menu) return;
+    HMENU help = ::GetSubMenu(menu.Get(), MENU_MAIN_HELP_POS);
+    HMENU internet = help ? ::GetSubMenu(help, MENU_HELP_INTERNET_POS) : nullptr;
+    if (!internet) return;
+    POINT at = {};
+    ::GetCursorPos(&at);
+    ::TrackPopupMenu(internet, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr);
+}
+
+void MainDialog::ShowLevel(WPARAM wParam) {
+    INT_PTR level = static_cast<INT_PTR>(wParam);
+    if (level > kLevelLimit) level = kLevelLimit;
+    if (level < -kLevelLimit) level = -kLevelLimit;
+    LevelRecord record = {};
+    record.count = 1;
+    record.levels[0] = static_cast<signed char>(level);
+    SetLevels(hLevel, record);
+}
+
+void MainDialog::ShowStatus(WPARAM wParam, LPARAM lParam) {
+    LinkStatusText text(lParam);  // frees the worker's copy when done
+    if (!text.Get()) return;
+    WriteLogLine(text.Get());
+    if (wParam) {
+        CmOpen();
+        RaiseLogAlert();
+    }
+}

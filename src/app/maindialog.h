@@ -1,0 +1,71 @@
+// The client's main window: Record button, log view, level meter and status
+// bar. It owns the connection worker, starts and stops it on the user's
+// commands and shows what the worker reports through its window messages.
+#pragma once
+
+#include <windows.h>
+
+#include "net/qdxconnect.h"
+#include "ui/ldbdisplay.h"
+#include "ui/splash.h"
+#include "ui/ldialog.h"
+
+constexpr char kMainWindowTitle[] = "QDX Remote Control";  // also the single-instance key
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 22;              // the tray icon's callback message
+
+class MainDialog : public LPlayerBaseDlg {
+public:
+    MainDialog();
+    ~MainDialog() override;
+
+    void InitDialog() override;
+    bool CmOk() override { return false; }  // Enter never closes the window
+    bool CmCancel() override;
+    void CmHelp() override;
+    void EvCommand(WORD id, WORD code) override;
+    void DestroyDialog() override;
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool EvKeyDown(unsigned key) override;
+
+    // Shows the record state: button check and icon, meter, tray icon.
+    void ApplyRecordDisplay();
+
+    void CmRecord();  // starts a run (asking for the record data first when set)
+    void CmStop();    // only signals the worker; WM_LINK_ENDED ends the run
+    void CmOpen();    // restores the window and brings it to the front
+    void CmClose();   // hides the window; the tray icon stays
+    void CmExit();    // asks whether to keep running in the background
+    void CmSettings();
+    void CmAbout();
+    void OpenWebPage(const char* pageKey);
+
+    // Tray icon and hot keys.
+    void AddNotifyIcon();
+    void UpdateNotifyIcon();
+    void RemoveNotifyIcon();
+    void HotKeyStart();
+    void HotKeyStop();
+    void EvHotKey(LPARAM lParam);
+    void EvTrayNotify(LPARAM lParam);
+
+    bool Recording() const noexcept { return recording != 0; }
+    bool Hot() const noexcept { return hot != 0; }
+
+private:
+    void RotateStatus(UINT_PTR timerId);
+    void ShowInternetResources();
+    void ShowLevel(WPARAM wParam);
+    void ShowStatus(WPARAM wParam, LPARAM lParam);
+    void ReleaseWindowIcons();
+
+    HWND hLevel = nullptr;        // the level meter, control 103
+    LSplashScreen splash;         // never shown; registers the about panel's class
+    int statusIndex = 0;          // next entry of the status-bar rotation
+    HWND hTooltip = nullptr;      // made by the first AddTool
+    unsigned char hot = 0;        // the mouse is over the Record button
+    unsigned char recording = 0;  // a worker run is active (set by its messages only)
+    QDXConnect worker;
+};
+
+// Status-bar rotation entries, ending with a null mark.
+extern const char* const StatusRotation[];
