@@ -153,6 +153,11 @@ TEST(InstallFolder, ProgramFilesDirThatIsNotTextIsIgnored) {
     char out[qdx::kTextSize];
     GetInstallProgramFilesPath(out);
     EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
+
+    // A location of 200 characters or more would leave no room for the rest.
+    programFiles.SetText("C:\\" + std::string(250, 'p'));
+    GetInstallProgramFilesPath(out);
+    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
 }
 
 // The list the Logs folder gets, as built: Wine keeps only Unix permission
@@ -258,6 +263,13 @@ TEST_F(ShellFolders, DesktopShortcutPrefersTheAllUsersDesktop) {
     desktop_.Remove();
     GetDesktopShortcutPath(out);
     EXPECT_EQ(Text(out), "c:\\Windows\\Desktop\\QDX Remote Control.lnk");
+
+    // No room for the file name behind a desktop folder of 250 characters:
+    // no path at all rather than a cut one that names another file.
+    commonDesktop_.SetText("C:\\" + std::string(250, 'd'));
+    GetDesktopShortcutPath(out);
+    EXPECT_EQ(Text(out), "");
+    commonDesktop_.Remove();
 
     DWORD number = 5;  // a value that is not text does not count
     desktop_.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
