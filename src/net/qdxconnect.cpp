@@ -32,6 +32,14 @@ constexpr WPARAM kAlert = 1;
 constexpr int kQueueFullRetries = 25;
 constexpr DWORD kQueueFullPauseMs = 10;
 
+// A server that sends far faster than a level meter can show would keep the
+// window's queue full, and a window with posted messages waiting gets to its
+// input and painting only after them: the user could not even press Stop.
+// Level bytes beyond this rate are still read, but not passed on. A recorder
+// sends a few dozen a second; the limit is far above that.
+constexpr DWORD kLevelIntervalMs = 100;
+constexpr int kMaxLevelsPerInterval = 100;
+
 }  // namespace
 
 struct QDXConnect::Run {
@@ -142,6 +150,8 @@ void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
     ProcessSend(stop, s, &request.length, 1, kRecordSendBudgetMs);
     ProcessSend(stop, s, request.data, request.length, kRecordSendBudgetMs);
 
+    DWORD intervalStart = ::GetTickCount();
+    int levelsInInterval = 0;
     while (!stop.IsSet()) {
         signed char level = 0;
         int code = ProcessRecvBytes(stop, s, &level, 1, kLevelBudgetMs);
@@ -150,6 +160,14 @@ void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
             ReportAlert(run, kTextBroken);
             return;
         }
-        if (run.hWndNotify) run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+        DWORD now = ::GetTickCount();
+        if (now - intervalStart >= kLevelIntervalMs) {
+            intervalStart = now;
+            levelsInInterval = 0;
+        }
+        if (run.hWndNotify && levelsInInterval < kMaxLevelsPerInterval) {
+            ++levelsInInterval;
+            run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+        }
     }
 }
