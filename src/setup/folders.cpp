@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "common/handles.h"
 #include "settings/regtext.h"
 #include "settings/settings.h"
 #include "setup/folderaccess.h"

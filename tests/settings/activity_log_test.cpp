@@ -317,4 +317,53 @@ TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
     DestroyWindow(frame);
 }
 
+TEST_F(ActivityLog, AlertRepaintsTheView) {
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE, 0, 0, 300, 200,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(edit, nullptr);
+    UpdateWindow(edit);
+    LogView.view = edit;
+    ValidateRect(edit, nullptr);
+    RaiseLogAlert();
+    EXPECT_TRUE(GetUpdateRect(edit, nullptr, FALSE)) << "turning red must repaint the view";
+    LogView.view = nullptr;
+    DestroyWindow(edit);
+}
+
+// A view whose thread does not answer costs at most the time-out per message.
+TEST_F(ActivityLog, HungViewDoesNotHoldUpTheLog) {
+    struct Shared {
+        HWND edit = nullptr;
+        HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    } shared;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* s = static_cast<Shared*>(p);
+            s->edit = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | ES_MULTILINE, 0, 0, 100, 100, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr);
+            SetEvent(s->created);
+            WaitForSingleObject(s->release, 10000);  // hung: no messages are handled meanwhile
+            DestroyWindow(s->edit);
+            return 0;
+        },
+        &shared, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(shared.created, 5000);
+    ASSERT_NE(shared.edit, nullptr);
+    LogView.view = shared.edit;
+    const DWORD start = GetTickCount();
+    WriteLogLine("Connection to server broken");
+    const DWORD elapsed = GetTickCount() - start;
+    LogView.view = nullptr;
+    SetEvent(shared.release);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(shared.created);
+    CloseHandle(shared.release);
+    EXPECT_LT(elapsed, 2000u);
+    EXPECT_STREQ(LogView.tail.Text(), "12:00:00 Connection to server broken\r\n");
+}
+
 }  // namespace
