@@ -47,6 +47,12 @@ if [ ! -d "$WINEPREFIX" ]; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 fi
 
+# Wine draws the caption buttons with Marlett; a prefix without it shows letters.
+FONTS="$WINEPREFIX/drive_c/windows/Fonts"
+if [ ! -f "$FONTS/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  mkdir -p "$FONTS" && cp /usr/share/wine/fonts/marlett.ttf "$FONTS/"
+fi
+
 KEY='HKLM\Software\Tallowind\QDXRemote'
 reg_sz() {  # reg_sz SECTION NAME VALUE
   wine reg add "$KEY\\$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null

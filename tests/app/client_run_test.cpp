@@ -1,0 +1,352 @@
+// The real client, qdxremote.exe, started by the test and driven from
+// outside like a user would: clicks, keys, the close box, a second start,
+// against the substitute recorder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "client_driver.h"
+#include "net/link_messages.h"
+#include "recorder_process.h"
+#include "res/resource.h"
+#include "ui/ldbdisplay.h"
+
+using namespace client;
+
+namespace {
+
+constexpr DWORD kQuietMs = 1200;  // how long "nothing happens" is watched for
+
+// A recorder that accepts alice/secret, with the client's settings pointing at it.
+struct Bench {
+    std::string logs = ResetSettings();
+    RecorderProcess recorder;
+    explicit Bench(std::vector<std::string> extra = {}, const char* password = "secret")
+        : recorder(Options(std::move(extra))) {
+        SetSetting("Settings", "Server", recorder.Address().c_str());
+        SetSetting("Settings", "UserName", "alice");
+        SetSetting("Settings", "Password", password);
+    }
+    static std::vector<std::string> Options(std::vector<std::string> extra) {
+        std::vector<std::string> o = {"--user", "alice", "--password", "secret", "--level-ms", "50"};
+        o.insert(o.end(), extra.begin(), extra.end());
+        return o;
+    }
+    bool SessionStarted(int n) const {
+        std::string text = "session " + std::to_string(n) + " start";
+        for (const auto& line : recorder.Lines())
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+void ExitWithNo(Process& client, HWND main) {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
+    DWORD code = 1;
+    ASSERT_TRUE(client.WaitForExit(kWaitMs, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+bool Recording(HWND main) {
+    return Checked(main, IDC_MAIN_RECORD) && IsWindowEnabled(GetDlgItem(main, IDC_MAIN_LEVEL));
+}
+bool Idle(HWND main) {
+    return !Checked(main, IDC_MAIN_RECORD) && !IsWindowEnabled(GetDlgItem(main, IDC_MAIN_LEVEL));
+}
+
+// The log view's client area on the screen, less a margin.
+RECT LogViewArea(HWND main) {
+    HWND view = GetDlgItem(main, IDC_MAIN_LOG);
+    RECT r;
+    GetClientRect(view, &r);
+    MapWindowPoints(view, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+int CountColour(const Picture& p, COLORREF colour) {
+    int n = 0;
+    for (COLORREF c : p.pixels) n += (c == colour);
+    return n;
+}
+
+}  // namespace
+
+TEST(ClientRun, RecordButtonRunsOneRecordingAndTheLogTellsItInOrder) {
+    Bench s({"--levels", "e8,fa,02,06"});
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    ASSERT_TRUE(client.Started());
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    EXPECT_TRUE(Idle(main));
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_STATUS) == "QDX Remote Control v 1.00"; }, 5000))
+        << ControlText(main, IDC_MAIN_STATUS);
+    Sleep(300);
+    Picture idle = Capture(main);
+    SaveArtefact(idle, "idle");
+    const RECT area = LogViewArea(main);
+    Picture view = Capture(main, &area);
+    EXPECT_GT(CountColour(view, RGB(0, 51, 0)), view.width * view.height / 2) << "dark green log view";
+
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return Recording(main); }));
+    Sleep(700);  // some levels
+    SaveArtefact(Capture(main), "recording");
+
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_LOG).find("Disconnecting from") != std::string::npos; }));
+    const std::string shown = ControlText(main, IDC_MAIN_LOG);
+
+    ExitWithNo(client, main);
+
+    const std::string server = s.recorder.Address();
+    const auto lines = LogLines(s.logs);
+    int at = FindLine(lines, "QDX Remote Control Run");
+    ASSERT_GE(at, 0);
+    for (const std::string& text : {"Connecting to " + server, "Connected to " + server,
+                                    "Disconnecting from " + server, std::string("QDX Remote Control Exit")}) {
+        int next = FindLine(lines, text, at + 1);
+        EXPECT_GT(next, at) << "missing or out of order: " << text;
+        if (next > at) at = next;
+        if (text.find("Exit") == std::string::npos) {
+            EXPECT_NE(shown.find(text), std::string::npos) << "not in the log view: " << text;
+        }
+    }
+    // Every line carries its time of day.
+    for (const auto& line : lines) EXPECT_TRUE(line.size() > 9 && line[2] == ':' && line[5] == ':') << line;
+}
+
+TEST(ClientRun, KeysStartAndStopOnlyAsTheyShould) {
+    Bench s;
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    MakeForeground(main);
+
+    Press(VK_F5);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+    Press(VK_F5);      // recording: F5 does not start another run
+    Press(VK_RETURN);  // Enter never closes the window
+    Sleep(kQuietMs);
+    EXPECT_FALSE(s.SessionStarted(2));
+    EXPECT_EQ(FindDialog(client.Id(), "Confirm Stop"), nullptr);
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    Press(VK_F8);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+
+    // Holding F5: the repeats start nothing more.
+    Key(VK_F5, false);
+    Key(VK_F5, false);
+    Key(VK_F5, false);
+    Key(VK_F5, true);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 record", kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+    Sleep(kQuietMs);
+    EXPECT_FALSE(s.SessionStarted(3));
+
+    // Esc stops and never closes.
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 end", kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+    Press(VK_ESCAPE);
+    EXPECT_EQ(FindDialog(client.Id(), "Confirm Stop"), nullptr);
+
+    // Ctrl+F5 is not F5.
+    Key(VK_CONTROL, false);
+    Press(VK_F5);
+    Key(VK_CONTROL, true);
+    Sleep(kQuietMs);
+    EXPECT_FALSE(s.SessionStarted(3));
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    ExitWithNo(client, main);
+}
+
+TEST(ClientRun, ClosingAsksAndASecondStartBringsTheFirstBack) {
+    ResetSettings();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    // The close box: Cancel leaves everything as it was.
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    std::string question;
+    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDCANCEL, &question));
+    EXPECT_EQ(question, "Do you want QDX Recorder Remote Control to continue running in the background?");
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    // Exit from the menu: Yes hides the window, the program keeps running.
+    PostMessageA(main, WM_COMMAND, CM_EXIT, 0);
+    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    EXPECT_TRUE(IsWindow(main));
+
+    // A second start finds the hidden window, shows it and leaves without one of its own.
+    for (int i = 0; i < 2; ++i) {
+        Process second;
+        ASSERT_TRUE(second.Started());
+        DWORD code = 1;
+        ASSERT_TRUE(second.WaitForExit(kWaitMs, &code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(FindMainWindow(second.Id()), nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+        EXPECT_EQ(CountMainWindows(), 1);
+    }
+
+    // Alt+F4 asks the same; No ends the program.
+    MakeForeground(main);
+    Key(VK_MENU, false);
+    Press(VK_F4);
+    Key(VK_MENU, true);
+    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
+    DWORD code = 1;
+    ASSERT_TRUE(client.WaitForExit(kWaitMs, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST(ClientRun, RefusedLoginRaisesTheAlertAndBringsTheWindowBack) {
+    Bench s({}, "wrong");
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("refused", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return ControlText(main, IDC_MAIN_LOG).find("Username or Password not accepted!") != std::string::npos;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    Sleep(500);
+    SaveArtefact(Capture(main), "alert");
+    const RECT area = LogViewArea(main);
+    Picture view = Capture(main, &area);
+    EXPECT_GT(CountColour(view, RGB(128, 0, 0)), view.width * view.height / 2) << "red log view";
+    EXPECT_GT(CountColour(view, RGB(255, 255, 255)), 20) << "white text";
+
+    ExitWithNo(client, main);
+    const auto lines = LogLines(s.logs);
+    EXPECT_GE(FindLine(lines, "Username or Password not accepted!"), 0);
+}
+
+TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
+    Bench s;
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    SetSetting("Settings", "PromptForData", "1");
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    MakeForeground(main);
+
+    // First use: default label, empty field. Typed text goes to the recorder.
+    Press(VK_F5);
+    HWND prompt = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter file number")) != nullptr; }));
+    EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_LABEL), "Enter file number");
+    EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_TEXT), "");
+    WaitUntil([&] { return GetForegroundWindow() == prompt; }, 3000);
+    for (WORD k : {'4', '7', '1', '1'}) Press(k);
+    Press(VK_RETURN);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record channel 0 data \"4711\"", kWaitMs));
+    EXPECT_EQ(GetSetting("Settings", "PromptPrevious"), "4711");
+    ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+
+    // Next time the entry is offered, all selected; Cancel starts nothing.
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter file number")) != nullptr; }));
+    EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_TEXT), "4711");
+    DWORD_PTR selection = 0;
+    SendMessageTimeoutA(GetDlgItem(prompt, IDC_TEXTEDIT_TEXT), EM_GETSEL, 0, 0, SMTO_BLOCK, 2000, &selection);
+    EXPECT_EQ(LOWORD(selection), 0);
+    EXPECT_EQ(HIWORD(selection), 4);
+    PostMessageA(GetDlgItem(prompt, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(prompt); }));
+    Sleep(kQuietMs);
+    EXPECT_FALSE(s.SessionStarted(2));
+    EXPECT_TRUE(Idle(main));
+    EXPECT_EQ(GetSetting("Settings", "PromptPrevious"), "4711");
+
+    // OK with an empty field runs with empty data and remembers the empty entry.
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter file number")) != nullptr; }));
+    SendMessageTimeoutA(GetDlgItem(prompt, IDC_TEXTEDIT_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""),
+                        SMTO_BLOCK, 2000, nullptr);
+    PostMessageA(GetDlgItem(prompt, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 record channel 0 data \"\"", kWaitMs));
+    bool present = false;
+    EXPECT_EQ(GetSetting("Settings", "PromptPrevious", &present), "");
+    EXPECT_TRUE(present);
+    ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+
+    // Another prompt text is caption and label; a hidden window comes back first.
+    SetSetting("Settings", "Prompt", "Enter case code");
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter case code")) != nullptr; }));
+    EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_LABEL), "Enter case code");
+    EXPECT_TRUE(IsWindowVisible(main));
+    PostMessageA(GetDlgItem(prompt, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(prompt); }));
+
+    ExitWithNo(client, main);
+}
+
+TEST(ClientRun, WorkerMessagesAreTakenSafely) {
+    ResetSettings();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    HWND meter = GetDlgItem(main, IDC_MAIN_LEVEL);
+    const std::string before = ControlText(main, IDC_MAIN_LOG);
+
+    // A status message without text: nothing at all, its alert part included.
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_LINK_STATUS, 1, 0);
+    Sleep(500);
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_EQ(ControlText(main, IDC_MAIN_LOG), before);
+
+    // Levels beyond a byte are clamped to -127..127 before the meter's own scale:
+    // without that, 200 would wrap to -56 and -200 to +56.
+    PostMessageA(main, WM_LINK_STARTED, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(meter) != FALSE; }));
+    const struct {
+        INT_PTR sent;
+        int shown;
+    } levels[] = {{300, 12}, {-300, -36}, {200, 12}, {-200, -36}, {-20, -20}, {5, 5}};
+    for (const auto& l : levels) {
+        PostMessageA(main, WM_LINK_LEVEL, static_cast<WPARAM>(l.sent), 0);
+        EXPECT_TRUE(WaitUntil(
+            [&] { return static_cast<signed char>(GetWindowWord(meter, ldbdisplay_layout::Level(0))) == l.shown; },
+            3000))
+            << "level " << l.sent;
+    }
+    PostMessageA(main, WM_LINK_ENDED, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(meter) == FALSE; }));
+    EXPECT_TRUE(IsWindow(main));
+
+    PostMessageA(main, WM_COMMAND, CM_OPEN, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+    ExitWithNo(client, main);
+}
