@@ -1,0 +1,235 @@
+// The main window object inside the test process, for what is easier to see
+// from within: the status-bar rotation, the Internet Resources popup, the log
+// view's colours and the Record button's images.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/maindialog.h"
+#include "client_driver.h"
+#include "net/link_messages.h"
+#include "res/resource.h"
+#include "settings/activitylog.h"
+
+namespace {
+
+// Runs a script inside the main window's own message loop, then closes it.
+class Scripted : public MainDialog {
+public:
+    explicit Scripted(std::function<void(Scripted&)> script) : script_(std::move(script)) {}
+    HWND Hwnd() const { return hwnd; }
+    void InitDialog() override {
+        MainDialog::InitDialog();
+        PostMessageA(hwnd, WM_APP, 0, 0);
+    }
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_APP) {
+            script_(*this);
+            Close(0);
+            return TRUE;
+        }
+        return MainDialog::DialogProc(message, wParam, lParam);
+    }
+
+private:
+    std::function<void(Scripted&)> script_;
+};
+
+void RunMain(std::function<void(Scripted&)> script) {
+    Scripted dialog(std::move(script));
+    ASSERT_TRUE(dialog.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN)));
+    EXPECT_EQ(LogView.view, nullptr);
+}
+
+std::string StatusText(HWND main) {
+    char text[256] = "";
+    SendDlgItemMessageA(main, IDC_MAIN_STATUS, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Colour at the centre of the icon the Record button shows.
+COLORREF ButtonIconCentre(HWND main) {
+    HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageA(main, IDC_MAIN_RECORD, BM_GETIMAGE, IMAGE_ICON, 0));
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return CLR_INVALID;
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor, sizeof bm, &bm);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    COLORREF c = GetPixel(dc, bm.bmWidth / 2, bm.bmHeight / 2);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return c;
+}
+// The notice a version 6 button sends when the mouse enters or leaves it.
+void Hover(Scripted& d, DWORD flags) {
+    NMBCHOTITEM notice = {};
+    notice.hdr.hwndFrom = GetDlgItem(d.Hwnd(), IDC_MAIN_RECORD);
+    notice.hdr.idFrom = IDC_MAIN_RECORD;
+    notice.hdr.code = static_cast<UINT>(BCN_HOTITEMCHANGE);
+    notice.dwFlags = flags;
+    SendMessageA(d.Hwnd(), WM_NOTIFY, IDC_MAIN_RECORD, reinterpret_cast<LPARAM>(&notice));
+}
+
+bool Grey(COLORREF c) {
+    return abs(GetRValue(c) - GetGValue(c)) < 24 && abs(GetGValue(c) - GetBValue(c)) < 24;
+}
+bool Red(COLORREF c) {
+    return GetRValue(c) > 120 && GetGValue(c) < GetRValue(c) / 2 && GetBValue(c) < GetRValue(c) / 2;
+}
+bool Orange(COLORREF c) {
+    return GetRValue(c) > 150 && GetGValue(c) > GetBValue(c) + 20 && GetRValue(c) > GetGValue(c) + 20;
+}
+
+// What a popup menu showed: found by a thread timer while the menu runs.
+struct PopupSeen {
+    int shown = 0;
+    UINT firstId = 0;
+    int count = 0;
+};
+PopupSeen* g_popup = nullptr;
+
+void CALLBACK LookForPopup(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menuWindow = FindWindowA("#32768", nullptr);
+    if (!menuWindow || !IsWindowVisible(menuWindow)) return;
+    KillTimer(nullptr, id);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    ++g_popup->shown;
+    g_popup->firstId = GetMenuItemID(menu, 0);
+    g_popup->count = GetMenuItemCount(menu);
+    EndMenu();
+}
+
+PopupSeen Popup(std::function<void()> open) {
+    PopupSeen seen;
+    g_popup = &seen;
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, LookForPopup);
+    open();
+    KillTimer(nullptr, timer);
+    g_popup = nullptr;
+    return seen;
+}
+
+class MainDialogTest : public testing::Test {
+protected:
+    void SetUp() override { logs_ = client::ResetSettings(); }
+    std::string logs_;
+};
+
+}  // namespace
+
+TEST_F(MainDialogTest, StatusBarRotatesThroughTenEntriesAndStartsOver) {
+    std::vector<std::string> texts;
+    std::string first;
+    RunMain([&](Scripted& d) {
+        first = StatusText(d.Hwnd());
+        for (int i = 0; i < 12; ++i) {
+            SendMessageA(d.Hwnd(), WM_TIMER, 1, 0);
+            texts.push_back(StatusText(d.Hwnd()));
+        }
+        SendMessageA(d.Hwnd(), WM_TIMER, 7, 0);  // not the rotation's timer
+        texts.push_back(StatusText(d.Hwnd()));
+    });
+    EXPECT_EQ(first, "") << "empty until the first tick";
+    ASSERT_EQ(texts.size(), 13u);
+    EXPECT_EQ(texts[0], "QDX Remote Control v 1.00");
+    EXPECT_EQ(texts[2], "Download more audio software...");
+    EXPECT_EQ(texts[4], "QDX Remote Control v 1.00");
+    EXPECT_EQ(texts[5], texts[1]);
+    for (int i = 6; i <= 8; ++i) EXPECT_EQ(texts[i].substr(texts[i].size() - 3), "...") << texts[i];
+    EXPECT_EQ(texts[9], "Click here to view software list.");
+    EXPECT_EQ(texts[10], texts[0]);
+    EXPECT_EQ(texts[11], texts[1]);
+    EXPECT_EQ(texts[12], texts[11]);
+}
+
+TEST_F(MainDialogTest, StatusBarOffersTheInternetResourcesByClickAndContextMenu) {
+    PopupSeen click, context, elsewhere;
+    RunMain([&](Scripted& d) {
+        HWND status = GetDlgItem(d.Hwnd(), IDC_MAIN_STATUS);
+        NMHDR header = {status, IDC_MAIN_STATUS, static_cast<UINT>(NM_CLICK)};
+        click = Popup([&] { SendMessageA(d.Hwnd(), WM_NOTIFY, IDC_MAIN_STATUS, reinterpret_cast<LPARAM>(&header)); });
+        context = Popup([&] { SendMessageA(d.Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(status), MAKELPARAM(5, 5)); });
+        HWND log = GetDlgItem(d.Hwnd(), IDC_MAIN_LOG);
+        elsewhere = Popup([&] {
+            PostMessageA(d.Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(5, 5));
+            client::WaitUntil([] { return false; }, 600);
+        });
+    });
+    for (const PopupSeen* p : {&click, &context}) {
+        EXPECT_EQ(p->shown, 1);
+        EXPECT_EQ(p->firstId, static_cast<UINT>(CM_WEB_PRODUCT_HOME));
+        EXPECT_EQ(p->count, 14);
+    }
+    EXPECT_EQ(elsewhere.shown, 0);
+}
+
+TEST_F(MainDialogTest, LogViewColoursFollowTheAlertAndOnlyForTheLogView) {
+    RunMain([&](Scripted& d) {
+        HDC dc = GetDC(d.Hwnd());
+        HWND log = GetDlgItem(d.Hwnd(), IDC_MAIN_LOG);
+        HWND label = GetDlgItem(d.Hwnd(), IDC_MAIN_RECORD_LABEL);
+        EXPECT_EQ(d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)), 0);
+        INT_PTR brush = d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(log));
+        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.normalBrush));
+        EXPECT_EQ(GetTextColor(dc), RGB(68, 255, 68));
+        EXPECT_EQ(GetBkColor(dc), RGB(0, 51, 0));
+        EXPECT_EQ(GetBkMode(dc), OPAQUE);
+        RaiseLogAlert();
+        brush = d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(log));
+        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.alertBrush));
+        EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255));
+        EXPECT_EQ(GetBkColor(dc), RGB(128, 0, 0));
+        ReleaseDC(d.Hwnd(), dc);
+    });
+    const auto lines = client::LogLines(logs_);
+    const int run = client::FindLine(lines, "QDX Remote Control Run");
+    EXPECT_GE(run, 0);
+    EXPECT_GT(client::FindLine(lines, "QDX Remote Control Exit"), run);
+}
+
+TEST_F(MainDialogTest, RecordButtonShowsGreyOrangeOrRedLamp) {
+    COLORREF idle = 0, hot = 0, left = 0, recordingHot = 0, recordingAway = 0;
+    bool hotSeen = false, leftSeen = false;
+    RunMain([&](Scripted& d) {
+        idle = ButtonIconCentre(d.Hwnd());
+
+        // The mouse onto the button and off again, as the version 6 button
+        // reports it. (Wine's button marks itself hot but sends no notice, so
+        // the notices are given here the way the button gives them.)
+        Hover(d, HICF_ENTERING | HICF_MOUSE);
+        hotSeen = d.Hot();
+        hot = ButtonIconCentre(d.Hwnd());
+        Hover(d, HICF_LEAVING | HICF_MOUSE);
+        leftSeen = !d.Hot();
+        left = ButtonIconCentre(d.Hwnd());
+
+        // While recording the red lamp stays, mouse or not.
+        SendMessageA(d.Hwnd(), WM_LINK_STARTED, 0, 0);
+        EXPECT_TRUE(d.Recording());
+        EXPECT_EQ(IsDlgButtonChecked(d.Hwnd(), IDC_MAIN_RECORD), BST_CHECKED);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d.Hwnd(), IDC_MAIN_LEVEL)));
+        Hover(d, HICF_ENTERING | HICF_MOUSE);
+        recordingHot = ButtonIconCentre(d.Hwnd());
+        Hover(d, HICF_LEAVING | HICF_MOUSE);
+        recordingAway = ButtonIconCentre(d.Hwnd());
+        SendMessageA(d.Hwnd(), WM_LINK_ENDED, 0, 0);
+        EXPECT_FALSE(d.Recording());
+        EXPECT_EQ(IsDlgButtonChecked(d.Hwnd(), IDC_MAIN_RECORD), BST_UNCHECKED);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d.Hwnd(), IDC_MAIN_LEVEL)));
+    });
+    EXPECT_TRUE(Grey(idle)) << std::hex << idle;
+    EXPECT_TRUE(hotSeen);
+    EXPECT_TRUE(Orange(hot)) << std::hex << hot;
+    EXPECT_TRUE(leftSeen);
+    EXPECT_TRUE(Grey(left)) << std::hex << left;
+    EXPECT_TRUE(Red(recordingHot)) << std::hex << recordingHot;
+    EXPECT_TRUE(Red(recordingAway)) << std::hex << recordingAway;
+}
