@@ -140,6 +140,7 @@ TEST(ClientRun, KeysStartAndStopOnlyAsTheyShould) {
     EXPECT_FALSE(s.SessionStarted(2));
     EXPECT_EQ(FindDialog(client.Id(), "Confirm Stop"), nullptr);
     EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_TRUE(Recording(main));
 
     Press(VK_F8);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
@@ -201,7 +202,9 @@ TEST(ClientRun, ClosingAsksAndASecondStartBringsTheFirstBack) {
         EXPECT_EQ(code, 0u);
         EXPECT_EQ(FindMainWindow(second.Id()), nullptr);
         EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 3000));
         EXPECT_EQ(CountMainWindows(), 1);
+        if (i == 0) SetForegroundWindow(GetDesktopWindow());  // the second round starts from elsewhere
     }
 
     // Alt+F4 asks the same; No ends the program.
@@ -282,6 +285,14 @@ TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
     EXPECT_FALSE(s.SessionStarted(2));
     EXPECT_TRUE(Idle(main));
     EXPECT_EQ(GetSetting("Settings", "PromptPrevious"), "4711");
+
+    // The same from the Record button: after Cancel it must not look pressed.
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter file number")) != nullptr; }));
+    PostMessageA(GetDlgItem(prompt, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(prompt); }));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }, 3000));
+    EXPECT_FALSE(s.SessionStarted(2));
 
     // OK with an empty field runs with empty data and remembers the empty entry.
     PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
