@@ -22,31 +22,26 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-# A package can be marked installed while a file of it is gone (a removed
-# compiler driver, say): the commands the build calls are checked too, and
-# the package that brings a missing one is installed again.
-declare -A COMMANDS=(
-  [i686-w64-mingw32-g++-posix]=g++-mingw-w64-i686-posix
-  [i686-w64-mingw32-gcc-posix]=gcc-mingw-w64-i686-posix
-  [i686-w64-mingw32-windres]=binutils-mingw-w64-i686
-  [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
-  [x86_64-w64-mingw32-gcc-posix]=gcc-mingw-w64-x86-64-posix
-  [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
-  [wine]=wine
-  [wineserver]=wine64
-  [xvfb-run]=xvfb
-  [cmake]=cmake
-  [convert]=imagemagick
+# A package can be marked installed while files of it are gone (a removed
+# compiler driver or archiver, say): dpkg verifies the toolchain packages and
+# the package of every missing file is installed again.
+VERIFY=(
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
+  gcc-mingw-w64-i686-posix-runtime gcc-mingw-w64-x86-64-posix-runtime gcc-mingw-w64-base
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev mingw-w64-common
+  cmake cmake-data wine wine64 libwine xvfb xauth googletest
 )
 reinstall=()
-for c in "${!COMMANDS[@]}"; do
-  if ! command -v "$c" >/dev/null 2>&1; then
-    p=${COMMANDS[$c]}
-    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-      reinstall+=("$p")
-    fi
-  fi
+installed=()
+for p in "${VERIFY[@]}"; do
+  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then installed+=("$p"); fi
 done
+if ((${#installed[@]})); then
+  while read -r path; do
+    owner=$(dpkg -S "$path" 2>/dev/null | head -1 | cut -d: -f1)
+    if [ -n "$owner" ] && [[ " ${reinstall[*]} " != *" $owner "* ]]; then reinstall+=("$owner"); fi
+  done < <(dpkg --verify "${installed[@]}" 2>/dev/null | awk '$1 == "missing" { print $NF }')
+fi
 
 if ((${#missing[@]})) || ((${#reinstall[@]})); then
   echo "install-deps: installing ${missing[*]:-nothing new}"
