@@ -80,7 +80,40 @@ int CountMainWindows() {
     return d.count;
 }
 
+namespace {
+
+// Without a window manager (the tests run on a bare X server) nobody draws
+// the caption and frame that Wine leaves to the manager; with "Decorated"
+// off Wine draws them itself, so screenshots show the window as a user
+// sees it. The value is read when a process starts, and set only for the
+// client's start.
+class OwnFrames {
+public:
+    OwnFrames() {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key_, nullptr) != 0)
+            return;
+        had_ = RegQueryValueExA(key_, "Decorated", nullptr, nullptr, nullptr, nullptr) == 0;
+        if (!had_) RegSetValueExA(key_, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        // Wine draws the caption buttons with Marlett, which a fresh prefix may lack.
+        if (GetFileAttributesA("C:\\windows\\Fonts\\marlett.ttf") == INVALID_FILE_ATTRIBUTES)
+            CopyFileA("Z:\\usr\\share\\wine\\fonts\\marlett.ttf", "C:\\windows\\Fonts\\marlett.ttf", TRUE);
+    }
+    ~OwnFrames() {
+        if (!key_) return;
+        if (!had_) RegDeleteValueA(key_, "Decorated");
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    bool had_ = false;
+};
+
+}  // namespace
+
 Process::Process() {
+    OwnFrames frames;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -89,6 +122,7 @@ Process::Process() {
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
+    WaitForInputIdle(process_, kWaitMs);  // it has read its settings by then
 }
 
 Process::~Process() {
@@ -199,6 +233,9 @@ Picture Capture(HWND window, const RECT* screenArea) {
         r = *screenArea;
     else
         GetWindowRect(window, &r);
+    // The frame too: it may not have been painted since the window was mapped.
+    RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(200);
     Picture p;
     p.width = r.right - r.left;
     p.height = r.bottom - r.top;
