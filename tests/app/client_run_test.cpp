@@ -135,8 +135,12 @@ TEST(ClientRun, KeysStartAndStopOnlyAsTheyShould) {
     ASSERT_NE(main, nullptr);
     MakeForeground(main);
 
+    // No prompt: F5 starts at once with empty data, and the previous entry is left alone.
     Press(VK_F5);
-    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record channel 0 data \"\"", kWaitMs));
+    bool remembered = true;
+    GetSetting("Settings", "PromptPrevious", &remembered);
+    EXPECT_FALSE(remembered);
     ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
     Press(VK_F5);      // recording: F5 does not start another run
     Press(VK_RETURN);  // Enter never closes the window
