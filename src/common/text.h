@@ -2,7 +2,9 @@
 // checks it. Texts and paths hold at most 259 characters and the terminator.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 namespace qdx {
@@ -43,6 +45,27 @@ inline std::size_t AppendText(char* dst, std::size_t cap, const char* src) noexc
 template <std::size_t N>
 inline std::size_t AppendText(char (&dst)[N], const char* src) noexcept {
     return AppendText(dst, N, src);
+}
+
+// printf-style formatting into a fixed buffer, always terminated. Returns the
+// number of characters written, or -1 when the text did not fit (it is then
+// cut at the capacity). Uses the system C library's formatter: the program
+// only formats integers and texts, and this keeps a second, larger printf
+// implementation out of the executable.
+#if defined(__GNUC__)
+__attribute__((format(ms_printf, 3, 4)))
+#endif
+inline int FormatText(char* dst, std::size_t cap, const char* format, ...) noexcept {
+    if (!dst || cap == 0) return -1;
+    va_list args;
+    va_start(args, format);
+    int n = ::_vsnprintf(dst, cap, format, args);
+    va_end(args);
+    if (n < 0 || static_cast<std::size_t>(n) >= cap) {
+        dst[cap - 1] = '\0';
+        return -1;
+    }
+    return n;
 }
 
 }  // namespace qdx

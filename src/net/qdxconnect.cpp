@@ -60,7 +60,7 @@ struct QDXConnect::Run {
     void Report(WPARAM kind, const char* format) const {
         if (!hWndNotify) return;
         char text[kStatusSize];
-        snprintf(text, sizeof text, format, szServer);
+        qdx::FormatText(text, sizeof text, format, szServer);
         LPARAM copy = LinkStatusText::Make(text);
         if (!PostSurely(WM_LINK_STATUS, kind, copy)) LinkStatusText::Discard(copy);
     }

@@ -6,11 +6,11 @@
 #include "settings/activitylog.h"
 
 void FormatLogFileName(const SYSTEMTIME& t, char (&out)[qdx::kTextSize]) noexcept {
-    std::snprintf(out, sizeof out, "20%.2d-%.2d-%.2d QDX Remote Control Log.txt", t.wYear % 100, t.wMonth, t.wDay);
+    qdx::FormatText(out, sizeof out, "20%.2d-%.2d-%.2d QDX Remote Control Log.txt", t.wYear % 100, t.wMonth, t.wDay);
 }
 
 void FormatLogLine(const SYSTEMTIME& t, const char* text, char (&out)[kLogLineSize]) noexcept {
-    int prefix = std::snprintf(out, sizeof out, "%.2d:%.2d:%.2d ", t.wHour, t.wMinute, t.wSecond);
+    int prefix = qdx::FormatText(out, sizeof out, "%.2d:%.2d:%.2d ", t.wHour, t.wMinute, t.wSecond);
     if (prefix < 0) prefix = 0;
     std::size_t n = static_cast<std::size_t>(prefix);
     if (n > sizeof out - 3) n = sizeof out - 3;

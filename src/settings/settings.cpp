@@ -18,7 +18,7 @@ namespace {
 // long to form a path (then nothing is read or written).
 bool SectionKeyPath(const char* section, char (&keyPath)[qdx::kTextSize]) {
     if (!section) return false;
-    int n = std::snprintf(keyPath, sizeof keyPath, kSettingsKeyFormat, section);
+    int n = qdx::FormatText(keyPath, sizeof keyPath, kSettingsKeyFormat, section);
     return n > 0 && static_cast<std::size_t>(n) < sizeof keyPath;
 }
 
@@ -58,7 +58,7 @@ int ReadSettingInt(const char* section, const char* name, int defaultValue) {
 
 void WriteSettingInt(const char* section, const char* name, int value) {
     char text[16];
-    std::snprintf(text, sizeof text, "%d", value);
+    qdx::FormatText(text, sizeof text, "%d", value);
     WriteSetting(section, name, text);
 }
 

@@ -21,7 +21,7 @@ void ReadShellFolder(HKEY root, const char* value, char (&out)[qdx::kTextSize]) 
 // Forms "%s\%s<suffix>" into out; false when it does not fit (the caller then
 // leaves the file alone rather than use a cut path that names another file).
 bool JoinPath(char (&out)[qdx::kTextSize], const char* folder, const char* name, const char* suffix) {
-    int n = std::snprintf(out, sizeof out, "%s\\%s%s", folder, name, suffix);
+    int n = qdx::FormatText(out, sizeof out, "%s\\%s%s", folder, name, suffix);
     return n > 0 && static_cast<std::size_t>(n) < sizeof out;
 }
 

@@ -7,6 +7,12 @@
 
 namespace {
 
+// The three identifiers the shortcut code needs, defined here so the program
+// does not link the import library that defines every identifier of the system.
+constexpr CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // Releases a COM interface at the end of a scope.
 template <typename T>
 class ComPtr {
@@ -51,9 +57,9 @@ void CreateShellLink(const char* shortcutPath, const char* target) {
 
     ComScope com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid())))
+    if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.PutVoid())))
         return;
     link->SetPath(target);
     ComPtr<IPersistFile> file;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) file->Save(widePath, TRUE);
+    if (SUCCEEDED(link->QueryInterface(kIidPersistFile, file.PutVoid()))) file->Save(widePath, TRUE);
 }

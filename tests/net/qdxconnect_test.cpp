@@ -91,7 +91,7 @@ TEST_F(Worker, UnreachableServerWithBusyWindow) {
     link.worker.RecordStart(link.window.Handle(), "");
     Sleep(1500);  // the window does not pump; the run ends meanwhile
     EXPECT_FALSE(link.worker.Running());
-    ASSERT_TRUE(link.window.PumpUntilEnded(1, 2000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     EXPECT_EQ(link.window.Texts(), (Texts{"Connecting to " + server, "!Unable to connect to " + server + "!"}));
     EXPECT_EQ(link.window.Outline(), "STTE");
     for (const LinkEvent& e : link.window.Events()) EXPECT_TRUE(e.msg != WM_LINK_STATUS || e.hadText);
@@ -101,7 +101,7 @@ TEST_F(Worker, UnreachableServerWithBusyWindow) {
     DeleteSetting(kSettingServer);
     DWORD start = GetTickCount();
     link.worker.RecordStart(second.Handle(), "");
-    ASSERT_TRUE(second.PumpUntilEnded(1, 3000));
+    ASSERT_TRUE(second.PumpUntilEnded(1, 5000));
     EXPECT_LT(Since(start), 1500u);
     EXPECT_EQ(second.Texts(), (Texts{"Connecting to ", "!Unable to connect to !"}));
     ExpectOneWholeRun(second);
@@ -115,7 +115,7 @@ TEST_F(Worker, StopWhileConnecting) {
     link.window.PumpFor(400);
     DWORD stopAt = GetTickCount();
     link.worker.RecordStop();
-    ASSERT_TRUE(link.window.PumpUntilEnded(1, 2000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     EXPECT_LT(Since(stopAt), 500u);
     EXPECT_EQ(link.window.Texts(), (Texts{"Connecting to " + link.server, "Connection aborted."}));
     ExpectOneWholeRun(link.window);
@@ -128,7 +128,7 @@ TEST_F(Worker, StopRightAfterStartSendsNoLogin) {
     SetServer(recorder.Address());
     link.worker.RecordStart(link.window.Handle(), "");
     link.worker.RecordStop();
-    ASSERT_TRUE(link.window.PumpUntilEnded(1, 3000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     ExpectOneWholeRun(link.window);
     Texts texts = link.window.Texts();
     // Stopped in the connect, or just after it: either way a plain abort, no alert.
@@ -162,7 +162,7 @@ TEST_F(Worker, LoginRefusals) {
     }
     for (std::size_t i = 0; i < links.size(); ++i) {
         Link& l = *links[i];
-        ASSERT_TRUE(l.window.PumpUntilEnded(1, 5000)) << i;
+        ASSERT_TRUE(l.window.PumpUntilEnded(1, 15000)) << i;
         EXPECT_EQ(l.window.Texts(), (Texts{"Connecting to " + l.server, cases[i].alert, "Disconnecting from " + l.server}));
         ExpectOneWholeRun(l.window);
     }
@@ -241,7 +241,7 @@ TEST_F(Worker, SecondStartEndsTheFirstRun) {
     ASSERT_TRUE(link.window.PumpUntilText("Connected to", 3000));
     ASSERT_TRUE(recorder.WaitForLine("session 2 record", 3000));
     link.worker.RecordStop();
-    ASSERT_TRUE(link.window.PumpUntilEnded(2, 2000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(2, 5000));
     EXPECT_EQ(link.window.Outline(), "STTTESTTTE");
     std::string line;
     ASSERT_TRUE(recorder.WaitForLine("session 1 end", 2000, &line));
@@ -282,7 +282,7 @@ TEST_F(Worker, RequestBytesOnTheWire) {
         ASSERT_TRUE(recorder.WaitForLine(prefix + "login", 100, &line));
         EXPECT_EQ(line.substr(line.find(" bytes ") + 7), Hex(c.login)) << session;
         link.worker.RecordStop();
-        ASSERT_TRUE(link.window.PumpUntilEnded(1, 2000));
+        ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     }
 }
 
@@ -302,7 +302,7 @@ TEST_F(Worker, SettingsAreReadWhenNeeded) {
     ASSERT_TRUE(recorder.WaitForLine("session 1 record", 3000, &line));
     EXPECT_NE(line.find("channel 9 "), std::string::npos) << line;
     link.worker.RecordStop();
-    ASSERT_TRUE(link.window.PumpUntilEnded(1, 2000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     EXPECT_EQ(link.window.Texts(), (Texts{"Connecting to " + link.server, "Connected to " + link.server,
                                           "Disconnecting from " + link.server}));
 }
@@ -321,7 +321,7 @@ TEST_F(Worker, FloodingServer) {
     EXPECT_GT(link.window.timerTicks, 10);
     DWORD stopAt = GetTickCount();
     link.worker.RecordStop();
-    ASSERT_TRUE(link.window.PumpUntilEnded(1, 3000));
+    ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
     EXPECT_LT(Since(stopAt), 1500u);
     KillTimer(link.window.Handle(), 1);
     EXPECT_EQ(link.window.Texts(), (Texts{"Connecting to " + link.server, "Connected to " + link.server,
