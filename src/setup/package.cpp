@@ -1,0 +1,69 @@
+#include "setup/package.h"
+
+std::uint32_t ReadLE32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void WriteLE32(unsigned char* bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+bool ParseSetupTrailer(const unsigned char* bytes, std::size_t count, SetupTrailer& out) {
+    if (count < 1 || count > kMaxSetupFiles) return false;
+    out.count = count;
+    for (std::size_t i = 0; i < count; ++i) out.sizes[i] = static_cast<std::int32_t>(ReadLE32(bytes + 4 * i));
+    out.checksum = ReadLE32(bytes + 4 * count);
+    out.marker = ReadLE32(bytes + 4 * count + 4);
+    return true;
+}
+
+void WriteSetupTrailer(const SetupTrailer& trailer, unsigned char* out) {
+    for (std::size_t i = 0; i < trailer.count; ++i)
+        WriteLE32(out + 4 * i, static_cast<std::uint32_t>(trailer.sizes[i]));
+    WriteLE32(out + 4 * trailer.count, trailer.checksum);
+    WriteLE32(out + 4 * trailer.count + 4, trailer.marker);
+}
+
+std::uint64_t SetupPayloadSize(const SetupTrailer& trailer) {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < trailer.count && i < kMaxSetupFiles; ++i)
+        if (trailer.sizes[i] > 0) total += static_cast<std::uint64_t>(trailer.sizes[i]);
+    return total;
+}
+
+bool SetupTrailerFits(const SetupTrailer& trailer, std::uint64_t packageLength) {
+    const std::uint64_t trailerSize = SetupTrailerSize(trailer.count);
+    if (packageLength < trailerSize) return false;
+    return SetupPayloadSize(trailer) <= packageLength - trailerSize;
+}
+
+std::uint32_t AddToChecksum(std::uint32_t sum, const unsigned char* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) sum += bytes[i];
+    return sum;
+}
+
+std::uint32_t SubtractFromChecksum(std::uint32_t accumulator, const unsigned char* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) accumulator -= bytes[i];
+    return accumulator;
+}
+
+bool IsSetupFileTitle(const char* title) {
+    static const char kWord[] = "SETUP";
+    if (!title) return false;
+    for (const char* start = title; *start; ++start) {
+        std::size_t i = 0;
+        while (kWord[i]) {
+            char c = start[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (c != kWord[i]) break;
+            ++i;
+        }
+        if (!kWord[i]) return true;
+    }
+    return false;
+}
+
+bool SetupNameStopsRun(const char* title, std::uint32_t marker) {
+    return marker != SETUP_MARKER && IsSetupFileTitle(title);
+}

@@ -1,0 +1,91 @@
+// The setup package appended to the executable, and the run-mode marker that
+// ends every copy of it. Pure byte work: no file is touched here, so the host
+// packaging tool builds packages with the same code the program reads them with.
+//
+// Layout, all numbers 32-bit little-endian:
+//   file 0 (the program itself, from offset 0) | file 1 | ... | file N-1
+//   | size 0 | ... | size N-1 | checksum | marker
+// N is not stored: it is the number of rows of SetupFileTable below, so the
+// program and the package it heads must agree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The last 4 bytes of an executable decide what a started copy does.
+constexpr std::uint32_t SETUP_MARKER = 0x0F0FF0F0u;      // a setup package: install
+constexpr std::uint32_t UNINSTALL_MARKER = 0xF0F00F0Fu;  // the uninstaller
+constexpr std::uint32_t NO_MARKER = 0;                   // the installed program
+constexpr std::size_t kMarkerSize = 4;
+
+// The corrupt-package message, shown by the entry and by the install.
+constexpr char kInstallErrorText[] =
+    "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload file "
+    "and install again.";
+constexpr char kInstallErrorCaption[] = "Install Error";
+
+struct SetupFileEntry {
+    // Null, "ProgramFiles" or "DataFiles": the install folder itself; any other
+    // text names a subfolder of it.
+    const char* folderKey;
+    const char* fileName;  // null ends the table
+};
+
+constexpr SetupFileEntry SetupFileTable[] = {
+    {nullptr, "qdxremote.exe"},  // file 0: the program, which heads the package
+    {nullptr, "qdxremote.hlp"},
+    {nullptr, nullptr},
+};
+
+// The reader keeps the size fields in a table of this many entries.
+constexpr std::size_t kMaxSetupFiles = 128;
+
+constexpr std::size_t CountSetupFiles(const SetupFileEntry* table) {
+    std::size_t n = 0;
+    while (table[n].fileName) ++n;
+    return n;
+}
+constexpr std::size_t kSetupFileCount = CountSetupFiles(SetupFileTable);
+static_assert(kSetupFileCount >= 1 && kSetupFileCount <= kMaxSetupFiles,
+              "the package format holds the program and at most 128 files");
+
+// Bytes behind the packaged files: the sizes, the checksum and the marker.
+constexpr std::size_t SetupTrailerSize(std::size_t count) { return 4 * (count + 2); }
+
+struct SetupTrailer {
+    std::size_t count = 0;
+    std::int32_t sizes[kMaxSetupFiles] = {};  // 0 or less: no such file
+    std::uint32_t checksum = 0;
+    std::uint32_t marker = 0;
+};
+
+std::uint32_t ReadLE32(const unsigned char* bytes);
+void WriteLE32(unsigned char* bytes, std::uint32_t value);
+
+// Decodes the SetupTrailerSize(count) bytes at the end of a package. False
+// only when count is outside 1..128.
+bool ParseSetupTrailer(const unsigned char* bytes, std::size_t count, SetupTrailer& out);
+// Encodes a trailer into out (SetupTrailerSize(trailer.count) bytes).
+void WriteSetupTrailer(const SetupTrailer& trailer, unsigned char* out);
+
+// Bytes of packaged files the trailer names: the positive sizes, summed
+// without wrapping.
+std::uint64_t SetupPayloadSize(const SetupTrailer& trailer);
+// Whether a package of packageLength bytes really holds the trailer and every
+// file the trailer names. A damaged trailer can name sizes far beyond the end
+// of the file; extracting by them would overwrite a working install with
+// truncated files before the checksum could fail.
+bool SetupTrailerFits(const SetupTrailer& trailer, std::uint64_t packageLength);
+
+// The checksum is the sum, modulo 2^32, of every packaged byte. The reader
+// starts from the stored value and subtracts what it reads: 0 at the end
+// means the bytes are intact.
+std::uint32_t AddToChecksum(std::uint32_t sum, const unsigned char* bytes, std::size_t n);
+std::uint32_t SubtractFromChecksum(std::uint32_t accumulator, const unsigned char* bytes, std::size_t n);
+
+// Whether a file title (name without folder and extension) contains "SETUP"
+// in any letter case.
+bool IsSetupFileTitle(const char* title);
+// A file named like a setup package that does not end with the setup marker
+// is a damaged package (it lost its end): it must not run as anything else.
+bool SetupNameStopsRun(const char* title, std::uint32_t marker);

@@ -1,0 +1,52 @@
+// qdxpkg: builds the setup package.
+//
+//   qdxpkg -o OUTPUT.exe PROGRAM.exe FILE1 ...   (files in the program's table order)
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pkgbuild.h"
+#include "setup/package.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "usage: qdxpkg -o OUTPUT.exe PROGRAM.exe");
+    for (std::size_t i = 1; i < kSetupFileCount; ++i) std::fprintf(stderr, " %s", SetupFileTable[i].fileName);
+    std::fprintf(stderr, "\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string output;
+    std::vector<std::string> inputs;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+            output = argv[++i];
+        else
+            inputs.push_back(argv[i]);
+    }
+    if (output.empty() || inputs.empty()) return Usage();
+
+    std::vector<pkgbuild::Bytes> files(inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (!pkgbuild::ReadFile(inputs[i], files[i])) {
+            std::fprintf(stderr, "%s: error: cannot read the file\n", inputs[i].c_str());
+            return 1;
+        }
+    }
+    pkgbuild::Bytes package;
+    std::string error;
+    if (!pkgbuild::BuildPackage(files, package, error)) {
+        std::fprintf(stderr, "qdxpkg: error: %s\n", error.c_str());
+        return 1;
+    }
+    if (!pkgbuild::WriteFile(output, package)) {
+        std::fprintf(stderr, "%s: error: cannot write the package\n", output.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Building a setup package: the program first, the other packaged files behind
+// it in table order, then the sizes, the checksum and the setup marker.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pkgbuild {
+
+using Bytes = std::vector<unsigned char>;
+
+// files[0] is the program executable. Fails (with a reason in error) when the
+// number of files differs from the program's file table, a file is empty, or
+// a size does not fit the format's signed 32-bit fields.
+bool BuildPackage(const std::vector<Bytes>& files, Bytes& package, std::string& error);
+
+bool ReadFile(const std::string& path, Bytes& bytes);
+// Writes through a temporary file and a rename, so a failed run never leaves
+// a half-written package under the final name.
+bool WriteFile(const std::string& path, const Bytes& bytes);
+
+}  // namespace pkgbuild
