@@ -1,41 +1,57 @@
-// Process entry: one executable, and for now the client path of it.
+// Process entry: one executable that is the setup package, the uninstaller
+// or the client, as the marker at the end of its file says.
 #include <windows.h>
 
 #include "app/client.h"
 #include "common/text.h"
+#include "setup/install.h"
+#include "setup/lfile.h"
+#include "setup/marker.h"
+#include "setup/uninstall.h"
 #include "ui/instance.h"
 
 namespace {
 
 // Makes the program's own folder the current directory, so files that ship
 // beside it (the help file) are found by their bare names.
-void EnterProgramFolder() {
-    char path[qdx::kTextSize] = "";
-    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return;
-    char* cut = nullptr;
-    for (char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/') cut = p;
-    if (!cut) return;
-    // Keep the separator of a drive root ("C:\"), cut it otherwise.
-    if (cut == path + 2 && path[1] == ':')
-        cut[1] = '\0';
-    else
-        *cut = '\0';
-    ::SetCurrentDirectoryA(path);
+void EnterProgramFolder(const char* startPath) {
+    char folder[qdx::kTextSize];
+    LFile::_GetFolderFromPath(folder, startPath);
+    if (!folder[0]) return;
+    // "C:" alone would name the drive's current directory, not its root.
+    if (folder[1] == ':' && folder[2] == '\0') qdx::AppendText(folder, "\\");
+    ::SetCurrentDirectoryA(folder);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SetAppInstance(instance);
-    EnterProgramFolder();
+    char startPath[qdx::kTextSize] = "";
+    const DWORD n = ::GetModuleFileNameA(nullptr, startPath, sizeof startPath);
+    if (n >= sizeof startPath) startPath[0] = '\0';  // cut: names another file
+    EnterProgramFolder(startPath);
 
-    // The run-mode marker at the end of the file and the name test of the
-    // setup package decide here, before the client, whether to install or
-    // uninstall instead.
+    // One file, three programs: the marker at its end decides, and a file
+    // named like a setup package that lost its setup marker runs as none.
+    const std::uint32_t marker = startPath[0] ? ReadRunModeMarker(startPath) : NO_MARKER;
+    char title[qdx::kTextSize];
+    LFile::_GetFileTitleFromPath(title, startPath);
+    if (SetupNameStopsRun(title, marker)) {
+        ::MessageBoxA(nullptr, kInstallErrorText, kInstallErrorCaption, MB_ICONWARNING);
+        return 0;
+    }
 
-    if (HWND running = FindRunningClient()) {
+    HWND running = FindRunningClient();
+    if (marker == UNINSTALL_MARKER) {
+        RunUninstall(running);
+        return 0;
+    }
+    if (marker == SETUP_MARKER) {
+        RunInstall(running);
+        return 0;
+    }
+    if (running) {
         ActivateRunningClient(running);
         return 0;
     }

@@ -1,0 +1,396 @@
+// The real qdxsetup.exe and the uninstaller it leaves, run as a user would:
+// with Program Files pointed at a temporary folder (whose path has spaces),
+// the licence page driven, message boxes answered. The tests run in order and
+// build on each other: corrupt name, damaged package, install, cut package,
+// uninstall in two processes (No), uninstall with an argument (Yes).
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client_driver.h"
+#include "res/resource.h"
+#include "setup/folders.h"
+#include "setup/package.h"
+#include "test_registry.h"
+
+using qdxtest::FileExists;
+using qdxtest::FolderExists;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QDXRemote";
+const char kProgressCaption[] = "Installing QDX Remote Control v 1.00";
+const char kLicenceCaption[] = "QDX Remote Control Software Licence Terms";
+const char kConfirmCaption[] = "Uninstall QDX Remote Control";
+
+Bytes ReadBytes(const std::string& path) {
+    Bytes bytes;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(f);
+    return bytes;
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return written == bytes.size();
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string FullPath(const char* relative) {
+    char full[MAX_PATH];
+    GetFullPathNameA(relative, sizeof full, full, nullptr);
+    return full;
+}
+
+std::string RegText(const char* subkey, const char* name) {
+    char text[MAX_PATH] = "";
+    DWORD size = sizeof text;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return text;
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string target = "(none)";
+    IShellLinkA* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&shell))))
+        return target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+        char path[MAX_PATH] = "";
+        if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
+            target = path;
+        file->Release();
+    }
+    shell->Release();
+    return target;
+}
+
+std::string ImagePath(DWORD pid) {
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!p) return "";
+    QueryFullProcessImageNameA(p, 0, path, &size);
+    CloseHandle(p);
+    return path;
+}
+
+DWORD WindowProcess(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// Every process a test started or found is ended by its handle at the latest
+// when the suite ends.
+class Processes {
+public:
+    ~Processes() { EndAll(); }
+    HANDLE Track(DWORD pid) {
+        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (h) handles_.push_back(h);
+        return h;
+    }
+    // Starts path (quoted) with arguments; returns the process id, 0 on failure.
+    DWORD Start(const std::string& path, const std::string& arguments = "") {
+        std::string command = "\"" + path + "\"" + arguments;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return 0;
+        CloseHandle(pi.hThread);
+        handles_.push_back(pi.hProcess);
+        return pi.dwProcessId;
+    }
+    // Waits for the process to end; its exit code, or -1 on time-out.
+    long WaitForExit(DWORD pid, DWORD timeoutMs = 20000) {
+        for (HANDLE h : handles_) {
+            if (GetProcessId(h) != pid) continue;
+            if (WaitForSingleObject(h, timeoutMs) != WAIT_OBJECT_0) return -1;
+            DWORD code = 0;
+            GetExitCodeProcess(h, &code);
+            return static_cast<long>(code);
+        }
+        return -1;
+    }
+    void EndAll() {
+        for (HANDLE h : handles_) {
+            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(h, 1);
+                WaitForSingleObject(h, 5000);
+            }
+            CloseHandle(h);
+        }
+        handles_.clear();
+    }
+
+private:
+    std::vector<HANDLE> handles_;
+};
+
+// A dialog is found as soon as its window exists; it is ready once shown,
+// after its controls were made and its initialisation ran.
+HWND WaitForDialog(DWORD pid, const char* caption) {
+    HWND found = nullptr;
+    client::WaitUntil([&] { return (found = client::FindDialog(pid, caption)) != nullptr && IsWindowVisible(found); },
+                      20000);
+    return found;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+struct Paths {
+    std::string root, programFiles, maker, installFolder, program, help, uninstaller, logs;
+    std::string desktopLink, group, programLink, helpLink, tempCopy;
+};
+
+// Everything the suite changes, put back when it ends (in reverse order of
+// these members: processes first, then files, then the registry).
+struct World {
+    qdxtest::TempFolder root{"setuprun"};
+    qdxtest::ProductKeyGuard product;
+    qdxtest::RegKeySnapshot folders{HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Folders"};
+    qdxtest::RegKeySnapshot uninstallEntry{HKEY_LOCAL_MACHINE, kUninstallKey};
+    qdxtest::RegValueGuard programFilesDir{HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"};
+    Paths p;
+    Processes processes;
+    Bytes package, program, help;  // the built package and its two files
+    SetupTrailer trailer;
+
+    ~World() {
+        processes.EndAll();
+        for (const std::string& f : {p.desktopLink, p.programLink, p.helpLink, p.tempCopy}) DeleteFileA(f.c_str());
+        RemoveDirectoryA(p.group.c_str());
+    }
+};
+
+std::unique_ptr<World> world;
+
+class SetupRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CoInitialize(nullptr);
+        world = std::make_unique<World>();
+        Paths& p = world->p;
+        p.root = world->root.Path();
+        p.programFiles = p.root + "\\Program Files";
+        CreateDirectoryA(p.programFiles.c_str(), nullptr);
+        world->programFilesDir.SetText(p.programFiles);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        p.maker = p.programFiles + "\\Tallowind";
+        p.installFolder = p.maker + "\\QDXRemote";
+        p.program = p.installFolder + "\\qdxremote.exe";
+        p.help = p.installFolder + "\\qdxremote.hlp";
+        p.uninstaller = p.installFolder + "\\uninst.exe";
+        p.logs = p.installFolder + "\\Logs";
+        char path[qdx::kTextSize];
+        GetDesktopShortcutPath(path);
+        p.desktopLink = path;
+        if (GetStartMenuGroupFolder(path)) p.group = path;
+        p.programLink = p.group + "\\QDX Remote Control.lnk";
+        p.helpLink = p.group + "\\QDX Remote Control Help.lnk";
+        GetTempPathA(sizeof path, path);
+        p.tempCopy = std::string(path) + "uninst.exe";
+        DeleteFileA(p.tempCopy.c_str());
+
+        World& w = *world;
+        w.package = ReadBytes(FullPath(".\\qdxsetup.exe"));
+        if (w.package.size() > 16 && ParseSetupTrailer(w.package.data() + w.package.size() - 16, 2, w.trailer) &&
+            SetupTrailerFits(w.trailer, w.package.size())) {
+            w.program.assign(w.package.begin(), w.package.begin() + w.trailer.sizes[0]);
+            w.help.assign(w.package.begin() + w.trailer.sizes[0],
+                          w.package.begin() + w.trailer.sizes[0] + w.trailer.sizes[1]);
+        }
+        // A file that an unquoted start of "...\Program Files\...\qdxremote.exe"
+        // would run instead of the installed program.
+        CopyFileA(FullPath(".\\qdxremote.exe").c_str(), (p.root + "\\Program.exe").c_str(), FALSE);
+    }
+    static void TearDownTestSuite() {
+        world.reset();
+        CoUninitialize();
+    }
+    void SetUp() override {
+        ASSERT_FALSE(world->program.empty()) << "qdxsetup.exe missing or malformed";
+        ASSERT_EQ(client::CountMainWindows(), 0) << "a client is running already";
+    }
+
+    static const Paths& P() { return world->p; }
+
+    // Runs a copy of the package under name, accepts the licence terms, and
+    // returns the process id (0 when the page never came).
+    static DWORD StartAndAcceptLicence(const std::string& name, const Bytes& bytes, HWND* progress) {
+        const std::string path = P().root + "\\" + name;
+        if (!WriteBytes(path, bytes)) return 0;
+        const DWORD pid = world->processes.Start(path);
+        HWND page = WaitForDialog(pid, kLicenceCaption);
+        if (!page) return 0;
+        *progress = client::FindDialog(pid, kProgressCaption);
+        EXPECT_NE(*progress, nullptr);
+        EXPECT_EQ(GetWindow(page, GW_OWNER), *progress);
+        // Next waits for "I agree"; until then even the command does nothing.
+        HWND next = GetDlgItem(page, IDOK);
+        EXPECT_TRUE(next && !IsWindowEnabled(next));
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(next),
+                            SMTO_NORMAL, 5000, &ignored);
+        EXPECT_TRUE(IsWindow(page));
+        SendMessageA(GetDlgItem(page, IDC_LICENCE_AGREE), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_LICENCE_AGREE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LICENCE_AGREE)));
+        EXPECT_TRUE(IsWindowEnabled(next));
+        Press(page, IDOK);
+        return pid;
+    }
+
+    // Waits for "Install Error" of pid, checks its owner, presses OK.
+    static void AnswerInstallError(DWORD pid, HWND owner) {
+        HWND box = WaitForDialog(pid, "Install Error");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
+        Press(box, IDOK);
+    }
+};
+
+TEST_F(SetupRun, ProgramNamedLikeSetupShowsCorruptMessage) {
+    const std::string copy = P().root + "\\mysetup.exe";
+    ASSERT_TRUE(CopyFileA(FullPath(".\\qdxremote.exe").c_str(), copy.c_str(), FALSE));
+    const DWORD pid = world->processes.Start(copy);
+    AnswerInstallError(pid, nullptr);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_FALSE(FolderExists(P().programFiles + "\\Tallowind"));
+}
+
+TEST_F(SetupRun, DamagedPackageFailsAfterExtraction) {
+    Bytes damaged = world->package;
+    damaged[world->trailer.sizes[0] + 100] ^= 0x01;  // a byte of the help file
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup-damaged.exe", damaged, &progress);
+    ASSERT_NE(pid, 0u);
+    AnswerInstallError(pid, progress);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    // Extracted as they came, but nothing made usable or started.
+    EXPECT_EQ(ReadBytes(P().program), world->program);
+    EXPECT_EQ(ReadBytes(P().help).size(), world->help.size());
+    EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "Logs"), P().logs);
+    EXPECT_TRUE(FolderExists(P().logs));
+    EXPECT_FALSE(FileExists(P().uninstaller));
+    EXPECT_FALSE(FileExists(P().desktopLink));
+    EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(client::CountMainWindows(), 0);
+}
+
+TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
+    ASSERT_NE(pid, 0u);
+    HWND client = nullptr;
+    ASSERT_TRUE(client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    const DWORD clientPid = WindowProcess(client);
+    world->processes.Track(clientPid);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    // Started by its own path, not by "...\Program.exe" of an unquoted command line.
+    EXPECT_EQ(lstrcmpiA(ImagePath(clientPid).c_str(), P().program.c_str()), 0) << ImagePath(clientPid);
+
+    const Bytes installed = ReadBytes(P().program);
+    EXPECT_EQ(installed, Concat(world->program, {0, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(P().help), world->help);
+    EXPECT_EQ(ReadBytes(P().uninstaller), Concat(installed, {0x0F, 0x0F, 0xF0, 0xF0}));
+    EXPECT_EQ(RegText(kUninstallKey, "DisplayName"), "QDX Remote Control Uninstall");
+    EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), P().uninstaller);
+    EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
+    EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "DataFiles"), P().installFolder);
+    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
+
+    world->processes.EndAll();
+}
+
+TEST_F(SetupRun, PackageCutInTheMiddleWritesNothing) {
+    const Bytes before = ReadBytes(P().program);
+    ASSERT_FALSE(before.empty());
+    Bytes cut = world->package;  // trailer intact, 100 bytes of the help file gone
+    cut.erase(cut.begin() + world->trailer.sizes[0] + 10, cut.begin() + world->trailer.sizes[0] + 110);
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup-cut.exe", cut, &progress);
+    ASSERT_NE(pid, 0u);
+    AnswerInstallError(pid, progress);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_EQ(ReadBytes(P().program), before);
+    EXPECT_EQ(ReadBytes(P().help), world->help);
+    EXPECT_EQ(client::CountMainWindows(), 0);
+}
+
+TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
+    const DWORD first = world->processes.Start(P().uninstaller);
+    ASSERT_NE(first, 0u);
+    EXPECT_EQ(world->processes.WaitForExit(first), 0);
+    EXPECT_EQ(ReadBytes(P().tempCopy), ReadBytes(P().uninstaller));
+
+    HWND box = nullptr;
+    ASSERT_TRUE(client::WaitUntil(
+        [&] { return (box = client::FindDialog(0, kConfirmCaption)) != nullptr && IsWindowVisible(box); }, 20000));
+    const DWORD second = WindowProcess(box);
+    world->processes.Track(second);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(lstrcmpiA(ImagePath(second).c_str(), P().tempCopy.c_str()), 0) << ImagePath(second);
+    EXPECT_EQ(client::WindowText(GetWindow(box, GW_OWNER)), kProgressCaption);
+    Press(box, IDNO);
+    EXPECT_EQ(world->processes.WaitForExit(second), 0);
+    // No: everything stays.
+    EXPECT_TRUE(FileExists(P().desktopLink));
+    EXPECT_TRUE(FileExists(P().programLink));
+    EXPECT_TRUE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+TEST_F(SetupRun, UninstallerWithArgumentRemovesShortcutsAndEntryOnly) {
+    DeleteFileA(P().tempCopy.c_str());
+    const DWORD pid = world->processes.Start(P().uninstaller, " anything");
+    HWND box = WaitForDialog(pid, kConfirmCaption);
+    ASSERT_NE(box, nullptr);
+    Press(box, IDYES);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_FALSE(FileExists(P().tempCopy));
+
+    EXPECT_FALSE(FileExists(P().desktopLink));
+    EXPECT_FALSE(FileExists(P().programLink));
+    EXPECT_FALSE(FileExists(P().helpLink));
+    EXPECT_FALSE(FolderExists(P().group));
+    EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    // The files, the logs folder, the settings and so the maker folder stay.
+    for (const std::string& f : {P().program, P().help, P().uninstaller}) EXPECT_TRUE(FileExists(f)) << f;
+    EXPECT_TRUE(FolderExists(P().logs));
+    EXPECT_TRUE(FolderExists(P().maker));
+    EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
+}
+
+}  // namespace
