@@ -37,7 +37,9 @@ public:
     void CmExit();    // asks whether to keep running in the background
     void CmSettings();
     void CmAbout();
-    void OpenWebPage(const char* pageKey);
+    // Opens a page of the maker's web site in the user's browser; false, and
+    // nothing opened, for a key that is not a plain page path or does not fit.
+    static bool OpenWebPage(const char* pageKey);
 
     // Tray icon and hot keys.
     void AddNotifyIcon();

@@ -1,0 +1,52 @@
+#include "app/aboutbox.h"
+
+#include "app/maindialog.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr int kTextBand = 88;        // white band under the picture for the name and maker lines
+constexpr int kButtonGap = 8;        // between the band and the buttons
+constexpr int kBottomMargin = 7;     // under the buttons
+constexpr int kButtonUnits = 10;     // button height in dialog units, before the extra pixels
+constexpr int kButtonExtra = 9;      // pixels added so the captions fit any dialog font
+constexpr int kWebButtonX = 4;
+constexpr int kWebButtonWidth = 140;
+constexpr int kOkRightGap = 106;     // from the picture's right edge to OK's left edge
+constexpr int kOkWidth = 100;
+
+}  // namespace
+
+void LAboutBox::InitDialog() {
+    HWND panel = ::GetDlgItem(hwnd, IDC_ABOUT_PICTURE);
+    painter.AttachTo(panel);
+    painter.about = true;
+
+    const SIZE picture = painter.GetBitmapSize();
+    const int w = picture.cx;
+    const int h = picture.cy;
+    const int buttonHeight = DialogUnitsToPixels(kButtonUnits) + kButtonExtra;
+    const int buttonY = h + kTextBand + kButtonGap;
+    MoveControl(IDC_ABOUT_WEB, kWebButtonX, buttonY, kWebButtonWidth, buttonHeight);
+    MoveControl(IDOK, w - kOkRightGap, buttonY, kOkWidth, buttonHeight);
+    MoveControl(IDC_ABOUT_PICTURE, 0, 0, w, h + kTextBand);
+
+    // Grow or shrink the window by what its client area lacks or has too much,
+    // keeping its top-left corner.
+    RECT window = {}, client = {};
+    ::GetWindowRect(hwnd, &window);
+    ::GetClientRect(hwnd, &client);
+    const int clientWidth = w;
+    const int clientHeight = buttonY + buttonHeight + kBottomMargin;
+    ::MoveWindow(hwnd, window.left, window.top, (window.right - window.left) + clientWidth - client.right,
+                 (window.bottom - window.top) + clientHeight - client.bottom, TRUE);
+}
+
+void LAboutBox::EvCommand(WORD id, WORD) {
+    if (id == IDC_ABOUT_WEB) MainDialog::OpenWebPage("qdx/index");  // the box stays open
+}
+
+void MainDialog::CmAbout() {
+    LAboutBox box;
+    box.Open(hwnd, "LAbout");
+}

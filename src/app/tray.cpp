@@ -1,0 +1,86 @@
+// The notification-area icon: a lamp that shows the record state while the
+// client runs, also hidden, and a small menu to open, record, stop, hide and
+// exit.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/maindialog.h"
+#include "common/handles.h"
+#include "common/text.h"
+#include "res/resource.h"
+#include "ui/instance.h"
+
+namespace {
+
+constexpr UINT kTrayIconId = 24;
+constexpr int kTrayIconSize = 16;
+constexpr char kTrayTip[] = "QDX Remote Control";
+
+// The record's first form: every shell understands it, and the client needs
+// nothing the later fields add.
+#if defined(_WIN64)
+static_assert(NOTIFYICONDATAA_V1_SIZE == 104, "first form of the tray record, 64-bit");
+#else
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the tray record, 32-bit");
+#endif
+
+// Adds or modifies the icon with the 16 x 16 image of an icon resource. The
+// shell copies the image, so the loaded icon goes when the call is done; one
+// that fails to load is passed as no icon.
+void SetTrayIcon(HWND window, DWORD action, int iconId) {
+    qdx::UniqueIcon icon(static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                                          kTrayIconSize, kTrayIconSize, 0)));
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAYNOTIFY;
+    data.hIcon = icon.Get();
+    static_assert(sizeof kTrayTip <= 64, "the tip fits the record's first-form field");
+    qdx::CopyText(data.szTip, 64, kTrayTip);
+    ::Shell_NotifyIconA(action, &data);
+}
+
+}  // namespace
+
+void MainDialog::AddNotifyIcon() {
+    SetTrayIcon(hwnd, NIM_ADD, IDI_LAMP_GREY);
+}
+
+void MainDialog::UpdateNotifyIcon() {
+    SetTrayIcon(hwnd, NIM_MODIFY, recording ? IDI_LAMP_RED : IDI_LAMP_ORANGE);
+}
+
+void MainDialog::RemoveNotifyIcon() {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = hwnd;
+    data.uID = kTrayIconId;
+    ::Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+void MainDialog::EvTrayNotify(LPARAM lParam) {
+    switch (static_cast<UINT>(lParam)) {
+    case WM_LBUTTONUP:
+        CmOpen();
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_CONTEXTMENU: {
+        // A popup menu closes when its owner loses the foreground; without
+        // this, a click anywhere else would leave the menu standing (and a
+        // hidden owner never had the foreground to begin with).
+        ::SetForegroundWindow(hwnd);
+        POINT at = {};
+        ::GetCursorPos(&at);
+        qdx::UniqueMenu menu(::LoadMenuA(AppInstance(), MAKEINTRESOURCEA(IDM_TRAY)));
+        HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+        if (!popup) break;
+        ::SetMenuDefaultItem(popup, CM_OPEN, FALSE);
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr);
+        break;
+    }
+    default:
+        break;
+    }
+}

@@ -1,0 +1,503 @@
+// The client's shell around its main window, on the real qdxremote.exe: the
+// tray icon and its menu, the system-wide hot keys, the settings dialog, the
+// about box, help and web links.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/maindialog.h"
+#include "client_driver.h"
+#include "recorder_process.h"
+#include "res/resource.h"
+
+using namespace client;
+
+namespace {
+
+constexpr UINT kTrayId = 24;
+constexpr char kSettingsCaption[] = "Settings";
+constexpr char kAboutCaption[] = "About QDX Remote Control";
+
+void ExitWithNo(Process& client, HWND main) {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
+    ASSERT_TRUE(client.WaitForExit(kWaitMs));
+}
+
+// Whether the shell knows an icon of that window and id: only a known icon can
+// be modified.
+bool TrayIconExists(HWND window, UINT id) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    data.uFlags = NIF_TIP;
+    lstrcpynA(data.szTip, "QDX Remote Control", 64);
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// Whether some other program holds F5 as a system-wide hot key: then this
+// process cannot have it.
+bool F5Taken() {
+    if (!RegisterHotKey(nullptr, 0x7FF0, 0, VK_F5)) return true;
+    UnregisterHotKey(nullptr, 0x7FF0);
+    return false;
+}
+
+// A top-level window of that class belonging to the process, or null.
+HWND FindOwnedWindow(DWORD processId, const char* className) {
+    struct Search {
+        DWORD pid;
+        const char* cls;
+        HWND found;
+    } s{processId, className, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            char cls[64] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            if (pid == s->pid && strcmp(cls, s->cls) == 0 && IsWindowVisible(w)) s->found = w;
+            return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// Where a control lies in its dialog's client area.
+RECT ClientRectOf(HWND dialog, int id) {
+    RECT r = {};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+HWND OpenDialog(Process& client, HWND main, WORD command, const char* caption) {
+    PostMessageA(main, WM_COMMAND, command, 0);
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialog(client.Id(), caption)) != nullptr && IsWindowVisible(dialog); });
+    return dialog;
+}
+
+bool Closed(HWND dialog) {
+    return WaitUntil([&] { return !IsWindow(dialog); });
+}
+
+}  // namespace
+
+TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
+    std::string logs = ResetSettings();
+    RecorderProcess recorder({"--user", "alice", "--password", "secret", "--level-ms", "50"});
+    ASSERT_TRUE(recorder.Started()) << recorder.Error();
+    SetSetting("Settings", "Server", recorder.Address().c_str());
+    SetSetting("Settings", "UserName", "alice");
+    SetSetting("Settings", "Password", "secret");
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    EXPECT_TRUE(TrayIconExists(main, kTrayId));
+    EXPECT_FALSE(TrayIconExists(main, kTrayId + 1));
+
+    // A left click brings a hidden window back and to the front.
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_TRAYNOTIFY, kTrayId, WM_LBUTTONUP);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && GetForegroundWindow() == main; }));
+
+    // A right click opens the menu at the cursor (its items are read in the next test).
+    PostMessageA(main, WM_TRAYNOTIFY, kTrayId, WM_RBUTTONDOWN);
+    HWND popup = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (popup = FindOwnedWindow(client.Id(), "#32768")) != nullptr; }));
+    Sleep(300);
+    RECT at = {};
+    GetWindowRect(popup, &at);
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    EXPECT_EQ(at.left, cursor.x);
+    EXPECT_EQ(at.top, cursor.y);
+    SaveArtefact(Capture(popup), "tray-menu");
+
+    Press('R');  // "&Record Call"
+    EXPECT_TRUE(recorder.WaitForLine("session 1 record", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(popup); }));
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    EXPECT_TRUE(recorder.WaitForLine("session 1 end", kWaitMs));
+
+    ExitWithNo(client, main);
+    EXPECT_FALSE(TrayIconExists(main, kTrayId)) << "the icon goes with the client";
+}
+
+namespace {
+
+// Wine keeps a menu's items in the process that made it, so the tray menu's
+// items are read from a main window object of this process. A second thread
+// reads the open menu while the window's thread tracks it, then closes it.
+class TrayMenuProbe : public MainDialog {
+public:
+    UINT defaultItem = 0;
+    std::string defaultText;
+    bool foreground = false;
+
+    void InitDialog() override {
+        MainDialog::InitDialog();
+        PostMessageA(hwnd, WM_APP, 0, 0);
+    }
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message != WM_APP) return MainDialog::DialogProc(message, wParam, lParam);
+        ShowWindow(hwnd, SW_HIDE);  // in the tray, as the menu is mostly used
+        HANDLE reader = CreateThread(nullptr, 0, ReadMenu, this, 0, nullptr);
+        EvTrayNotify(WM_RBUTTONDOWN);  // returns when the menu has closed
+        if (reader) {
+            WaitForSingleObject(reader, kWaitMs);
+            CloseHandle(reader);
+        }
+        Close(0);
+        return TRUE;
+    }
+
+private:
+    static DWORD WINAPI ReadMenu(void* p) {
+        auto* self = static_cast<TrayMenuProbe*>(p);
+        HWND popup = nullptr;
+        if (!WaitUntil([&] { return (popup = FindOwnedWindow(GetCurrentProcessId(), "#32768")) != nullptr; })) return 0;
+        self->foreground = GetForegroundWindow() == self->hwnd;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+        self->defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+        char text[64] = "";
+        GetMenuStringA(menu, self->defaultItem, text, sizeof text, MF_BYCOMMAND);
+        self->defaultText = text;
+        PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST(Shell, TrayMenuHasOpenAsItsDefaultItem) {
+    ResetSettings();
+    TrayMenuProbe probe;
+    ASSERT_TRUE(probe.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN)));
+    EXPECT_EQ(probe.defaultItem, static_cast<UINT>(CM_OPEN));
+    EXPECT_EQ(probe.defaultText, "Open QDX Remote Control");
+    EXPECT_TRUE(probe.foreground) << "the menu's owner comes to the front, or the menu would not close";
+}
+
+TEST(Shell, SettingsDialogStoresOnOkOnlyAndSwitchesTheHotKeysAtOnce) {
+    ResetSettings();
+    ASSERT_FALSE(F5Taken());
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitUntil([] { return F5Taken(); })) << "hot keys are on by default";
+
+    // First opening on a clean store: the proposals; Cancel after edits stores nothing.
+    HWND dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(F5Taken()) << "the keys are let go while the dialog is open";
+    EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_SERVER), "localhost");
+    EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_CHANNEL), "1");
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_GETCOUNT, 0, 0), 32);
+    EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_USER), "");
+    EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_PASSWORD), "");
+    EXPECT_FALSE(Checked(dialog, IDC_SETTINGS_PROMPT));
+    EXPECT_TRUE(Checked(dialog, IDC_SETTINGS_HOTKEYS));
+    SaveArtefact(Capture(dialog), "settings");
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_SETCURSEL, 5, 0);
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_HOTKEYS, BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Closed(dialog));
+    for (const char* name : {"Server", "RecordChannel", "UserName", "Password", "PromptForData", "UseHotKeys"}) {
+        bool present = true;
+        GetSetting("Settings", name, &present);
+        EXPECT_FALSE(present) << name;
+    }
+    EXPECT_TRUE(F5Taken()) << "taken again by the setting as it was";
+
+    // Channel 12 is stored as its index; hot keys off let go of F5 at once.
+    dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
+    ASSERT_NE(dialog, nullptr);
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_SETCURSEL, 11, 0);
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_HOTKEYS, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_PROMPT, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_USER, "bob");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(GetSetting("Settings", "Server"), "localhost");
+    EXPECT_EQ(GetSetting("Settings", "RecordChannel"), "11");
+    EXPECT_EQ(GetSetting("Settings", "UserName"), "bob");
+    EXPECT_EQ(GetSetting("Settings", "PromptForData"), "1");
+    EXPECT_EQ(GetSetting("Settings", "UseHotKeys"), "0");
+    EXPECT_FALSE(F5Taken());
+
+    // An index outside the list opens with no selection and OK stores -1.
+    SetSetting("Settings", "RecordChannel", "40");
+    dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_USER), "bob");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(GetSetting("Settings", "RecordChannel"), "-1");
+    EXPECT_FALSE(F5Taken());
+
+    ExitWithNo(client, main);
+}
+
+namespace {
+
+// Wine opens web addresses with the program named by the value "Browsers" of
+// HKCU Software\Wine\WineBrowser (a Unix path), the address as its argument. This one
+// is a shell script that appends the address to a file. Wine gives files
+// named .exe the Unix execute bits, so the script carries that name.
+class BrowserRecorder {
+public:
+    BrowserRecorder() {
+        char cwd[MAX_PATH] = "";
+        GetCurrentDirectoryA(sizeof cwd, cwd);
+        const std::string script = std::string(cwd) + "\\artefacts\\app\\browser.exe";
+        listFile_ = std::string(cwd) + "\\artefacts\\app\\browser-opened.txt";
+        CreateDirectoryA("artefacts", nullptr);
+        CreateDirectoryA("artefacts\\app", nullptr);
+        DeleteFileA(listFile_.c_str());
+        const std::string unixList = UnixPath(listFile_), unixScript = UnixPath(script);
+        if (unixList.empty() || unixScript.empty()) return;
+        FILE* f = fopen(script.c_str(), "wb");
+        if (!f) return;
+        fprintf(f, "#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\n", unixList.c_str());
+        fclose(f);
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key_, nullptr) != 0)
+            return;
+        char previous[1024] = "";
+        DWORD size = sizeof previous - 1;
+        had_ = RegQueryValueExA(key_, "Browsers", nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &size) == 0;
+        previous_ = previous;
+        ready_ = RegSetValueExA(key_, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(unixScript.c_str()),
+                                static_cast<DWORD>(unixScript.size() + 1)) == 0;
+    }
+    ~BrowserRecorder() {
+        if (!key_) return;
+        if (had_)
+            RegSetValueExA(key_, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous_.c_str()),
+                           static_cast<DWORD>(previous_.size() + 1));
+        else
+            RegDeleteValueA(key_, "Browsers");
+        RegCloseKey(key_);
+    }
+    bool Ready() const { return ready_; }
+    // The addresses opened so far, sorted (each launch runs on its own).
+    std::vector<std::string> Opened() const {
+        std::vector<std::string> lines;
+        FILE* f = fopen(listFile_.c_str(), "rb");
+        if (!f) return lines;
+        char line[1024];
+        while (fgets(line, sizeof line, f)) {
+            std::string s = line;
+            while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+            lines.push_back(s);
+        }
+        fclose(f);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    bool WaitForCount(std::size_t n) const {
+        return WaitUntil([&] { return Opened().size() >= n; });
+    }
+    void Clear() const { DeleteFileA(listFile_.c_str()); }
+
+private:
+    static std::string UnixPath(const std::string& dosPath) {
+        using Convert = char*(CDECL*)(const wchar_t*);
+        auto convert = reinterpret_cast<Convert>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+        if (!convert) return "";
+        std::wstring wide(dosPath.begin(), dosPath.end());
+        char* path = convert(wide.c_str());
+        if (!path) return "";
+        std::string result = path;
+        HeapFree(GetProcessHeap(), 0, path);
+        return result;
+    }
+
+    std::string listFile_;
+    HKEY key_ = nullptr;
+    bool had_ = false, ready_ = false;
+    std::string previous_;
+};
+
+std::string Page(const char* key) {
+    return std::string("http://www.tallowind.example/") + key + ".html";
+}
+
+}  // namespace
+
+TEST(Shell, AboutBoxAndWebLinksOpenTheMakersPagesOnly) {
+    ResetSettings();
+    BrowserRecorder browser;
+    ASSERT_TRUE(browser.Ready());
+
+    // Keys that are not plain page paths of the maker's site, or do not fit
+    // the address, open nothing.
+    const std::string tooLong(300, 'a');
+    for (const char* key : {tooLong.c_str(), "", "x\" --new-window \"http://elsewhere.example", "../x",
+                            "@elsewhere.example/x", "x?y", "a b", "x\\y"})
+        EXPECT_FALSE(MainDialog::OpenWebPage(key)) << key;
+    EXPECT_FALSE(MainDialog::OpenWebPage(nullptr));
+    const std::string longest(320 - 1 - Page("").size(), 'a');  // the address and its terminator fill 320 bytes
+    EXPECT_FALSE(MainDialog::OpenWebPage((longest + "a").c_str()));
+    EXPECT_TRUE(MainDialog::OpenWebPage(longest.c_str()));
+    ASSERT_TRUE(browser.WaitForCount(1));
+    EXPECT_EQ(browser.Opened(), std::vector<std::string>{Page(longest.c_str())});
+    browser.Clear();
+
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    // The box is laid out around the 340 x 198 picture.
+    HWND box = OpenDialog(client, main, CM_ABOUT, kAboutCaption);
+    ASSERT_NE(box, nullptr);
+    RECT panel = ClientRectOf(box, IDC_ABOUT_PICTURE), ok = ClientRectOf(box, IDOK),
+         web = ClientRectOf(box, IDC_ABOUT_WEB), area = {};
+    GetClientRect(box, &area);
+    EXPECT_EQ(panel.left, 0);
+    EXPECT_EQ(panel.top, 0);
+    EXPECT_EQ(panel.right - panel.left, 340);
+    EXPECT_EQ(panel.bottom - panel.top, 286);
+    EXPECT_EQ(ok.top, 294);
+    EXPECT_EQ(web.top, 294);
+    EXPECT_EQ(ok.left, 234);
+    EXPECT_EQ(ok.right - ok.left, 100);
+    EXPECT_EQ(web.left, 4);
+    EXPECT_EQ(web.right - web.left, 140);
+    EXPECT_EQ(area.right, 340);
+    EXPECT_EQ(area.bottom, 294 + (ok.bottom - ok.top) + 7);
+    SaveArtefact(Capture(box), "about");
+
+    // The web button opens the product's page and leaves the box open; Esc closes it.
+    PostMessageA(GetDlgItem(box, IDC_ABOUT_WEB), BM_CLICK, 0, 0);
+    ASSERT_TRUE(browser.WaitForCount(1));
+    EXPECT_EQ(browser.Opened(), std::vector<std::string>{Page("qdx/index")});
+    EXPECT_TRUE(IsWindowVisible(box));
+    MakeForeground(box);
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(Closed(box));
+    // The close box and OK close it too.
+    box = OpenDialog(client, main, CM_ABOUT, kAboutCaption);
+    ASSERT_NE(box, nullptr);
+    PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Closed(box));
+    box = OpenDialog(client, main, CM_ABOUT, kAboutCaption);
+    ASSERT_NE(box, nullptr);
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Closed(box));
+
+    // Every entry of the Internet Resources menu opens its page.
+    browser.Clear();
+    std::vector<std::string> expected = {Page("qdx/index"), Page("software/index"), Page("index")};
+    for (const char* product : {"dictation", "calllogger", "wavecutter", "formatswitch", "minutes", "phonedesk",
+                                "typist", "discmaker"})
+        expected.push_back(Page((std::string(product) + "/index").c_str()));
+    std::sort(expected.begin(), expected.end());
+    for (WORD command = CM_WEB_PRODUCT_HOME; command <= CM_WEB_MAKER_HOME; ++command)  // 912 is no command
+        PostMessageA(main, WM_COMMAND, command, 0);
+    ASSERT_TRUE(browser.WaitForCount(expected.size()));
+    EXPECT_EQ(browser.Opened(), expected);
+
+    ExitWithNo(client, main);
+}
+
+namespace {
+
+constexpr char kReaderClass[] = "MS_WINHELP";
+
+// Ends every help reader: WM_CLOSE first, its process after a while.
+void CloseReaders() {
+    for (int round = 0; round < 5; ++round) {
+        HWND w = FindWindowA(kReaderClass, nullptr);
+        if (!w) return;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        if (process) {
+            if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        } else {
+            Sleep(500);
+        }
+    }
+}
+
+struct ReaderGuard {
+    ReaderGuard() { CloseReaders(); }
+    ~ReaderGuard() { CloseReaders(); }
+};
+
+// The topic the reader shows: the text of its visible rich edit control.
+std::string ReaderTopic() {
+    HWND reader = FindWindowA(kReaderClass, nullptr);
+    if (!reader || !IsWindowVisible(reader)) return "";
+    std::string topic;
+    EnumChildWindows(
+        reader,
+        [](HWND w, LPARAM p) -> BOOL {
+            char cls[64] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            if (IsWindowVisible(w) && _strnicmp(cls, "RichEdit", 8) == 0) *reinterpret_cast<std::string*>(p) = WindowText(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&topic));
+    return topic;
+}
+
+// Asks for help the way `ask` does until the reader shows a topic beginning
+// with `heading`. The first request may start the reader without reaching
+// it, so it is repeated. (A reader started by WinHelpA keeps its own caption
+// under Wine: the topic text tells which file it shows.)
+::testing::AssertionResult HelpShows(const char* heading, const std::function<void()>& ask) {
+    std::string topic;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ask();
+        if (WaitUntil([&] { return (topic = ReaderTopic()).rfind(heading, 0) == 0; }, 6000))
+            return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the reader shows \"" << topic.substr(0, 80) << "\"";
+}
+
+}  // namespace
+
+TEST(Shell, HelpMenuF1AndTheSettingsHelpButtonOpenTheHelpFile) {
+    ASSERT_NE(GetFileAttributesA(".\\qdxremote.hlp"), INVALID_FILE_ATTRIBUTES);
+    ResetSettings();
+    ReaderGuard guard;
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    EXPECT_TRUE(HelpShows("Contents", [&] { PostMessageA(main, WM_COMMAND, CM_HELP_CONTENTS, 0); }));
+    CloseReaders();
+    EXPECT_TRUE(HelpShows("Contents", [&] {
+        MakeForeground(main);
+        Press(VK_F1);
+    }));
+    CloseReaders();
+    HWND dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
+    CloseReaders();
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Closed(dialog));
+
+    ExitWithNo(client, main);
+}
