@@ -27,7 +27,7 @@ bool TargetPath(const char* installFolder, const SetupFileEntry& row, char (&out
     return qdx::FormatText(out, sizeof out, "%s\\%s\\%s", installFolder, row.folderKey, row.fileName) > 0;
 }
 
-void SetText(HKEY key, const char* name, const char* text) {
+void SetRegistryText(HKEY key, const char* name, const char* text) {
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                      static_cast<DWORD>(lstrlenA(text) + 1));
 }
@@ -45,8 +45,12 @@ void WriteUninstallEntry(const char* uninstallerPath) {
         return;
     // An entry that exists keeps its values.
     if (disposition != REG_CREATED_NEW_KEY) return;
-    SetText(entry.Get(), "DisplayName", kUninstallDisplayName);
-    SetText(entry.Get(), "UninstallString", uninstallerPath);
+    SetRegistryText(entry.Get(), "DisplayName", kUninstallDisplayName);
+    // The system runs this value as a command line, and the path has spaces
+    // ("Program Files"): unquoted, it would start "C:\Program" or the like.
+    char command[qdx::kTextSize + 2];
+    if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) < 0) return;
+    SetRegistryText(entry.Get(), "UninstallString", command);
 }
 
 }  // namespace

@@ -325,7 +325,7 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     EXPECT_EQ(ReadBytes(P().help), world->help);
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(installed, {0x0F, 0x0F, 0xF0, 0xF0}));
     EXPECT_EQ(RegText(kUninstallKey, "DisplayName"), "QDX Remote Control Uninstall");
-    EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), P().uninstaller);
+    EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), "\"" + P().uninstaller + "\"");  // a command line
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "DataFiles"), P().installFolder);
     EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
