@@ -87,6 +87,19 @@ HWND OpenDialog(Process& client, HWND main, WORD command, const char* caption) {
     return dialog;
 }
 
+// The lamp Wine's own tray window shows (the client's is its only icon): 'r'
+// red, 'o' orange, '?' neither.
+char TrayLamp() {
+    const Picture p = Capture(FindWindowA("__winex11_standalone_tray", nullptr));
+    int red = 0, orange = 0;
+    for (COLORREF c : p.pixels) {
+        const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+        red += r > 150 && g < 70 && b < 70;
+        orange += r > 200 && g > 100 && g < 200 && b < 90;
+    }
+    return red > 40 && red > 4 * orange ? 'r' : orange > 40 && orange > 4 * red ? 'o' : '?';
+}
+
 bool Closed(HWND dialog) {
     return WaitUntil([&] { return !IsWindow(dialog); });
 }
@@ -129,8 +142,13 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
     Press('R');  // "&Record Call"
     EXPECT_TRUE(recorder.WaitForLine("session 1 record", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(popup); }));
+    EXPECT_TRUE(WaitUntil([&] { return Checked(main, IDC_MAIN_RECORD); }));
+    EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'r'; }, 3000)) << "red lamp while recording";
+    SaveArtefact(Capture(FindWindowA("__winex11_standalone_tray", nullptr)), "tray-recording");
     PostMessageA(main, WM_COMMAND, CM_STOP, 0);
     EXPECT_TRUE(recorder.WaitForLine("session 1 end", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return !Checked(main, IDC_MAIN_RECORD); }));
+    EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'o'; }, 3000)) << "orange lamp when idle";
 
     ExitWithNo(client, main);
     EXPECT_FALSE(TrayIconExists(main, kTrayId)) << "the icon goes with the client";
@@ -238,16 +256,19 @@ TEST(Shell, SettingsDialogStoresOnOkOnlyAndSwitchesTheHotKeysAtOnce) {
     EXPECT_EQ(GetSetting("Settings", "UseHotKeys"), "0");
     EXPECT_FALSE(F5Taken());
 
-    // An index outside the list opens with no selection and OK stores -1.
+    // An index outside the list opens with no selection and OK stores -1;
+    // hot keys on take F5 at once.
     SetSetting("Settings", "RecordChannel", "40");
     dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_USER), "bob");
+    EXPECT_FALSE(Checked(dialog, IDC_SETTINGS_HOTKEYS));
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_HOTKEYS, BM_SETCHECK, BST_CHECKED, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(Closed(dialog));
     EXPECT_EQ(GetSetting("Settings", "RecordChannel"), "-1");
-    EXPECT_FALSE(F5Taken());
+    EXPECT_TRUE(F5Taken());
 
     ExitWithNo(client, main);
 }
