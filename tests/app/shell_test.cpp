@@ -72,12 +72,13 @@ HWND FindOwnedWindow(DWORD processId, const char* className) {
     return s.found;
 }
 
-// Where a control lies in its dialog's client area.
-RECT ClientRectOf(HWND dialog, int id) {
+// Where a control lies in its dialog's client area: "x,y wxh".
+std::string Place(HWND dialog, int id) {
     RECT r = {};
     GetWindowRect(GetDlgItem(dialog, id), &r);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
 }
 
 HWND OpenDialog(Process& client, HWND main, WORD command, const char* caption) {
@@ -282,77 +283,52 @@ namespace {
 class BrowserRecorder {
 public:
     BrowserRecorder() {
-        char cwd[MAX_PATH] = "";
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        const std::string script = std::string(cwd) + "\\artefacts\\app\\browser.exe";
-        listFile_ = std::string(cwd) + "\\artefacts\\app\\browser-opened.txt";
         CreateDirectoryA("artefacts", nullptr);
         CreateDirectoryA("artefacts\\app", nullptr);
-        DeleteFileA(listFile_.c_str());
-        const std::string unixList = UnixPath(listFile_), unixScript = UnixPath(script);
-        if (unixList.empty() || unixScript.empty()) return;
-        FILE* f = fopen(script.c_str(), "wb");
-        if (!f) return;
-        fprintf(f, "#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\n", unixList.c_str());
+        Clear();
+        const std::string script = UnixPath("artefacts\\app\\browser.exe");
+        FILE* f = fopen("artefacts\\app\\browser.exe", "wb");
+        if (!f || script.empty()) return;
+        fprintf(f, "#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\n", UnixPath(kList).c_str());
         fclose(f);
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key_, nullptr) != 0)
-            return;
-        char previous[1024] = "";
-        DWORD size = sizeof previous - 1;
-        had_ = RegQueryValueExA(key_, "Browsers", nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &size) == 0;
-        previous_ = previous;
-        ready_ = RegSetValueExA(key_, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(unixScript.c_str()),
-                                static_cast<DWORD>(unixScript.size() + 1)) == 0;
+        ready_ = RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", REG_SZ, script.c_str(),
+                                 static_cast<DWORD>(script.size() + 1)) == 0;
     }
-    ~BrowserRecorder() {
-        if (!key_) return;
-        if (had_)
-            RegSetValueExA(key_, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous_.c_str()),
-                           static_cast<DWORD>(previous_.size() + 1));
-        else
-            RegDeleteValueA(key_, "Browsers");
-        RegCloseKey(key_);
-    }
+    ~BrowserRecorder() { RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers"); }
     bool Ready() const { return ready_; }
     // The addresses opened so far, sorted (each launch runs on its own).
     std::vector<std::string> Opened() const {
         std::vector<std::string> lines;
-        FILE* f = fopen(listFile_.c_str(), "rb");
-        if (!f) return lines;
         char line[1024];
-        while (fgets(line, sizeof line, f)) {
-            std::string s = line;
-            while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-            lines.push_back(s);
+        if (FILE* f = fopen(kList, "rb")) {
+            while (fgets(line, sizeof line, f)) lines.emplace_back(line, strcspn(line, "\r\n"));
+            fclose(f);
         }
-        fclose(f);
         std::sort(lines.begin(), lines.end());
         return lines;
     }
     bool WaitForCount(std::size_t n) const {
         return WaitUntil([&] { return Opened().size() >= n; });
     }
-    void Clear() const { DeleteFileA(listFile_.c_str()); }
+    void Clear() const { DeleteFileA(kList); }
 
 private:
-    static std::string UnixPath(const std::string& dosPath) {
+    static constexpr char kList[] = "artefacts\\app\\browser-opened.txt";
+    static std::string UnixPath(const char* dosPath) {
         using Convert = char*(CDECL*)(const wchar_t*);
         auto convert = reinterpret_cast<Convert>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-        if (!convert) return "";
-        std::wstring wide(dosPath.begin(), dosPath.end());
-        char* path = convert(wide.c_str());
+        wchar_t full[MAX_PATH] = L"";
+        const std::string dos(dosPath);
+        if (!convert || !GetFullPathNameW(std::wstring(dos.begin(), dos.end()).c_str(), MAX_PATH, full, nullptr))
+            return "";
+        char* path = convert(full);
         if (!path) return "";
         std::string result = path;
         HeapFree(GetProcessHeap(), 0, path);
         return result;
     }
-
-    std::string listFile_;
-    HKEY key_ = nullptr;
-    bool had_ = false, ready_ = false;
-    std::string previous_;
+    bool ready_ = false;
 };
 
 std::string Page(const char* key) {
@@ -387,21 +363,17 @@ TEST(Shell, AboutBoxAndWebLinksOpenTheMakersPagesOnly) {
     // The box is laid out around the 340 x 198 picture.
     HWND box = OpenDialog(client, main, CM_ABOUT, kAboutCaption);
     ASSERT_NE(box, nullptr);
-    RECT panel = ClientRectOf(box, IDC_ABOUT_PICTURE), ok = ClientRectOf(box, IDOK),
-         web = ClientRectOf(box, IDC_ABOUT_WEB), area = {};
+    EXPECT_EQ(Place(box, IDC_ABOUT_PICTURE), "0,0 340x286");
+    RECT ok = {};
+    GetWindowRect(GetDlgItem(box, IDOK), &ok);
+    const int u = ok.bottom - ok.top;  // the buttons' height, from the dialog's font
+    EXPECT_GT(u, 9);
+    EXPECT_EQ(Place(box, IDOK), "234,294 100x" + std::to_string(u));
+    EXPECT_EQ(Place(box, IDC_ABOUT_WEB), "4,294 140x" + std::to_string(u));
+    RECT area = {};
     GetClientRect(box, &area);
-    EXPECT_EQ(panel.left, 0);
-    EXPECT_EQ(panel.top, 0);
-    EXPECT_EQ(panel.right - panel.left, 340);
-    EXPECT_EQ(panel.bottom - panel.top, 286);
-    EXPECT_EQ(ok.top, 294);
-    EXPECT_EQ(web.top, 294);
-    EXPECT_EQ(ok.left, 234);
-    EXPECT_EQ(ok.right - ok.left, 100);
-    EXPECT_EQ(web.left, 4);
-    EXPECT_EQ(web.right - web.left, 140);
     EXPECT_EQ(area.right, 340);
-    EXPECT_EQ(area.bottom, 294 + (ok.bottom - ok.top) + 7);
+    EXPECT_EQ(area.bottom, 198 + 103 + u);
     SaveArtefact(Capture(box), "about");
 
     // The web button opens the product's page and leaves the box open; Esc closes it.
@@ -441,28 +413,22 @@ namespace {
 
 constexpr char kReaderClass[] = "MS_WINHELP";
 
-// Ends every help reader: WM_CLOSE first, its process after a while.
-void CloseReaders() {
-    for (int round = 0; round < 5; ++round) {
-        HWND w = FindWindowA(kReaderClass, nullptr);
-        if (!w) return;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-        PostMessageA(w, WM_CLOSE, 0, 0);
-        if (process) {
-            if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        } else {
-            Sleep(500);
-        }
-    }
+// Ends the help reader: WM_CLOSE first, its process after a while.
+void CloseReader() {
+    HWND w = FindWindowA(kReaderClass, nullptr);
+    DWORD pid = 0;
+    if (!w || !GetWindowThreadProcessId(w, &pid)) return;
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    if (!process) return;
+    if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
 }
 
 struct ReaderGuard {
-    ReaderGuard() { CloseReaders(); }
-    ~ReaderGuard() { CloseReaders(); }
+    ReaderGuard() { CloseReader(); }
+    ~ReaderGuard() { CloseReader(); }
 };
 
 // The topic the reader shows: the text of its visible rich edit control.
@@ -507,16 +473,16 @@ TEST(Shell, HelpMenuF1AndTheSettingsHelpButtonOpenTheHelpFile) {
     ASSERT_NE(main, nullptr);
 
     EXPECT_TRUE(HelpShows("Contents", [&] { PostMessageA(main, WM_COMMAND, CM_HELP_CONTENTS, 0); }));
-    CloseReaders();
+    CloseReader();
     EXPECT_TRUE(HelpShows("Contents", [&] {
         MakeForeground(main);
         Press(VK_F1);
     }));
-    CloseReaders();
+    CloseReader();
     HWND dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
-    CloseReaders();
+    CloseReader();
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Closed(dialog));
 
