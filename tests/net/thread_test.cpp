@@ -100,6 +100,9 @@ TEST(LThread, RestartsAfterTheThreadEnded) {
     TestWorker w(Behaviour::kReturnAtOnce, o);
     w.Start(0);
     ASSERT_TRUE(WaitFor(o.runsEnded, 1, 2000));
+    // The run has returned; wait until its thread has really exited, or the
+    // next Start would rightly find it still running and do nothing.
+    ASSERT_EQ(WaitForSingleObject(w.ThreadHandle(), 2000), WAIT_OBJECT_0);
     w.Signal().Set();  // a leftover request must not reach the next run
     w.Start(0);
     ASSERT_TRUE(WaitFor(o.runsEnded, 2, 2000));
@@ -124,7 +127,7 @@ TEST(LThread, DestroyingAfterTheThreadEndedDoesNotWait) {
         TestWorker w(Behaviour::kReturnAtOnce, o);
         w.Start(0);
         ASSERT_TRUE(WaitFor(o.runsEnded, 1, 2000));
-        Sleep(50);
+        ASSERT_EQ(WaitForSingleObject(w.ThreadHandle(), 2000), WAIT_OBJECT_0);
         start = GetTickCount();
     }
     EXPECT_LT(Since(start), 100u);
