@@ -104,6 +104,16 @@ using UniqueMemoryDC = UniqueOwner<MemoryDCTraits>;
 using UniqueWindow = UniqueOwner<WindowTraits>;
 using UniqueLocal = UniqueOwner<LocalMemoryTraits>;
 
+// A second handle of this process on the same kernel object (an event, a
+// mutex); null when h is null or the system refuses. The caller owns it.
+inline HANDLE DuplicateOwnHandle(HANDLE h) noexcept {
+    HANDLE copy = nullptr;
+    if (!h) return nullptr;
+    HANDLE self = ::GetCurrentProcess();
+    if (!::DuplicateHandle(self, h, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return nullptr;
+    return copy;
+}
+
 // Selects a GDI object into a DC for the length of a scope.
 class ScopedSelect {
 public:

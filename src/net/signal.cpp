@@ -1,5 +1,7 @@
 #include "net/signal.h"
 
+#include "common/handles.h"
+
 LSignalObject::LSignalObject() noexcept : hSignalObject(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 LSignalObject::LSignalObject(HANDLE adopted) noexcept : hSignalObject(adopted) {}
@@ -20,13 +22,7 @@ bool LSignalObject::IsSet() const noexcept {
     return ::WaitForSingleObject(hSignalObject, 0) != WAIT_TIMEOUT;
 }
 
-HANDLE LSignalObject::Duplicate() const noexcept {
-    HANDLE copy = nullptr;
-    if (!hSignalObject) return nullptr;
-    HANDLE self = ::GetCurrentProcess();
-    if (!::DuplicateHandle(self, hSignalObject, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return nullptr;
-    return copy;
-}
+HANDLE LSignalObject::Duplicate() const noexcept { return qdx::DuplicateOwnHandle(hSignalObject); }
 
 void LSignalObject::Renew() noexcept {
     if (hSignalObject) ::CloseHandle(hSignalObject);

@@ -12,14 +12,6 @@ constexpr DWORD kGateWaitMs = 200;
 
 bool Acquired(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED; }
 
-HANDLE DuplicateOf(HANDLE h) {
-    HANDLE copy = nullptr;
-    if (!h) return nullptr;
-    HANDLE self = ::GetCurrentProcess();
-    if (!::DuplicateHandle(self, h, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return nullptr;
-    return copy;
-}
-
 }  // namespace
 
 bool LRunSignals::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const noexcept {
@@ -91,6 +83,6 @@ DWORD WINAPI LThread::ThreadFunc(LPVOID param) {
 void LThread::HandOver(LRunSignals& run) noexcept {
     run.stop.Adopt(stopSignal.Duplicate());
     run.abandoned.Adopt(abandonSignal.Duplicate());
-    run.gate.Reset(DuplicateOf(reportGate.Get()));
+    run.gate.Reset(qdx::DuplicateOwnHandle(reportGate.Get()));
     handedOver.Set();
 }
