@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 namespace helpc {
@@ -256,6 +257,117 @@ TEST_F(Corruption, BrokenTopicRecordsAreNoticed) {
     Reset();
     bytes_[second + kTopicLinkHeader + 2] ^= 2;  // TopicLength
     EXPECT_TRUE(Noticed("TopicLength"));
+}
+
+// Crafted trees: a file system assembled around one replaced internal file.
+Bytes Assemble(const std::map<std::string, Bytes>& files) {
+    Bytes f(16, 0);
+    std::vector<BtreeEntry> directory;
+    for (const auto& file : files) {
+        BtreeEntry e;
+        PutStringZ(e.key, file.first);
+        PutU32(e.value, static_cast<std::uint32_t>(f.size()));
+        directory.push_back(e);
+        PutU32(f, static_cast<std::uint32_t>(file.second.size()) + kFileHeaderSize);
+        PutU32(f, static_cast<std::uint32_t>(file.second.size()));
+        PutU8(f, 4);
+        f.insert(f.end(), file.second.begin(), file.second.end());
+    }
+    Bytes tree;
+    EXPECT_TRUE(BuildBtree(directory, 0x0402, kDirectoryPageSize, "z4", tree));
+    const std::uint32_t dirStart = static_cast<std::uint32_t>(f.size());
+    PutU32(f, static_cast<std::uint32_t>(tree.size()) + kFileHeaderSize);
+    PutU32(f, static_cast<std::uint32_t>(tree.size()));
+    PutU8(f, 4);
+    f.insert(f.end(), tree.begin(), tree.end());
+    Bytes head;
+    PutU32(head, kFileMagic);
+    PutU32(head, dirStart);
+    PutU32(head, 0xFFFFFFFFu);
+    PutU32(head, static_cast<std::uint32_t>(f.size()));
+    std::copy(head.begin(), head.end(), f.begin());
+    return f;
+}
+
+// The second leaf of a tree of several leaves emptied (its first key is then
+// empty): a problem to report, for numeric and for string keys alike.
+TEST(CraftedFile, EmptySecondLeafIsReportedNotACrash) {
+    WriterOptions options;
+    options.directoryPageSize = 48;
+    options.treePageSize = 64;
+    Compiled c;
+    CompileAndRead(GeneratedProject(20, 10, 1), options, c);
+    for (const char* name : {"|CONTEXT", "|TTLBTREE", "directory"}) {
+        Bytes bytes = c.help.file;
+        const bool dir = std::string(name) == "directory";
+        const std::size_t tree = (dir ? GetU32(&bytes[4]) : c.info.fileOffsets.at(name)) + kFileHeaderSize;
+        const std::uint16_t pageSize = GetU16(&bytes[tree + 4]);
+        std::uint8_t* leaf = &bytes[tree + kBtreeHeaderSize + pageSize];  // page 1: a leaf
+        std::fill(leaf + 8, leaf + pageSize, 0);
+        leaf[0] = static_cast<std::uint8_t>((pageSize - 8) & 0xFF);
+        leaf[1] = static_cast<std::uint8_t>((pageSize - 8) >> 8);
+        leaf[2] = leaf[3] = 0;
+        HelpFileInfo info;
+        std::vector<std::string> problems;
+        EXPECT_FALSE(ReadHelpFile(bytes, info, problems)) << name;
+        EXPECT_NE(Problems(problems).find(std::string(name) + ": "), std::string::npos)
+            << name << Problems(problems);
+    }
+}
+
+// |CONTEXT of one entry as a chain of single-child index pages: as deep as
+// the page count allows, which must not turn into as deep a recursion.
+TEST(CraftedFile, TreeDepthIsBounded) {
+    Compiled c;
+    CompileAndRead(GeneratedProject(1, 10, 1), WriterOptions(), c);
+    const struct {
+        std::uint16_t levels;
+        bool readable;
+    } rows[] = {{16, true}, {17, false}, {30000, false}};
+    for (const auto& row : rows) {
+        constexpr std::uint16_t kPage = 16;
+        Bytes t;
+        PutU16(t, kBtreeMagic);
+        PutU16(t, 0x0002);
+        PutU16(t, kPage);
+        Bytes structure(16, 0);
+        structure[0] = 'L';
+        structure[1] = '4';
+        t.insert(t.end(), structure.begin(), structure.end());
+        PutU16(t, 0);
+        PutU16(t, 0);  // PageSplits: TotalPages - NLevels
+        PutU16(t, static_cast<std::uint16_t>(row.levels - 1));  // root: the last page
+        PutU16(t, 0xFFFF);
+        PutU16(t, row.levels);
+        PutU16(t, row.levels);
+        PutU32(t, 1);
+        // Page 0, the leaf: header and the one entry fill it.
+        PutU16(t, 0);
+        PutU16(t, 1);
+        PutU16(t, 0xFFFF);
+        PutU16(t, 0xFFFF);
+        PutU32(t, ContextHash("TOPIC_0"));
+        PutU32(t, c.info.topics[0].offset);
+        for (std::uint16_t page = 1; page < row.levels; ++page) {  // index page above page - 1
+            PutU16(t, kPage - 6);
+            PutU16(t, 0);
+            PutU16(t, static_cast<std::uint16_t>(page - 1));
+            t.resize(t.size() + kPage - 6, 0);
+        }
+        std::map<std::string, Bytes> files = c.info.files;
+        files["|CONTEXT"] = t;
+        Bytes bytes = Assemble(files);
+        HelpFileInfo info;
+        std::vector<std::string> problems;
+        EXPECT_EQ(ReadHelpFile(bytes, info, problems), row.readable) << row.levels << Problems(problems);
+        std::uint32_t offset = 0;
+        if (row.readable) {
+            EXPECT_TRUE(LookupContext(info, "TOPIC_0", offset));
+        } else {
+            EXPECT_NE(Problems(problems).find("|CONTEXT: " + std::to_string(row.levels) + " levels"),
+                      std::string::npos) << Problems(problems);
+        }
+    }
 }
 
 }  // namespace
