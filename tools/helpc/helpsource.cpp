@@ -1,11 +1,12 @@
 #include "helpsource.h"
 
+#include "fileio.h"
 #include "hlpformat.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -82,6 +83,22 @@ bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, s
             }
             cp = (cp << 6) | (cc & 0x3F);
         }
+        // A longer form than needed would let C0 AF stand for '/' and hide
+        // characters from every check that looks at the bytes; surrogates and
+        // numbers past U+10FFFF are no characters at all.
+        static constexpr std::uint32_t kShortestOf[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kShortestOf[len]) {
+            why = "overlong UTF-8 sequence";
+            return false;
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            why = "UTF-8 sequence of a surrogate code point";
+            return false;
+        }
+        if (cp > 0x10FFFF) {
+            why = "UTF-8 sequence beyond U+10FFFF";
+            return false;
+        }
         i += len;
         ++chars;
         if (cp == '\t') {
@@ -105,7 +122,9 @@ bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, s
             }
         }
         if (!found) {
-            why = "character U+" + std::to_string(cp) + " (decimal) has no Windows-1252 form";
+            char name[16];
+            std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(cp));
+            why = std::string("character ") + name + " has no Windows-1252 form";
             return false;
         }
     }
@@ -127,15 +146,6 @@ std::string Trim(const std::string& s) {
     if (b == std::string::npos) return std::string();
     std::size_t e = s.find_last_not_of(' ');
     return s.substr(b, e - b + 1);
-}
-
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
 }
 
 // Splits text into lines (LF or CRLF), converted to Windows-1252, with the
@@ -487,9 +497,9 @@ bool LoadProject(const std::string& projectPath, HelpProject& project,
     std::size_t errorsBefore = errors.size();
     project = HelpProject();
     project.file = projectPath;
-    std::string text;
-    if (!ReadFile(projectPath, text)) {
-        errors.push_back({projectPath, 0, "cannot read the project file"});
+    std::string text, why;
+    if (!ReadWholeFile(projectPath, text, why)) {
+        errors.push_back({projectPath, 0, "cannot read the project file: " + why});
         return false;
     }
     std::vector<std::pair<std::string, int>> files;
@@ -498,8 +508,8 @@ bool LoadProject(const std::string& projectPath, HelpProject& project,
     for (const auto& f : files) {
         std::string path = f.first.size() && f.first[0] == '/' ? f.first : folder + f.first;
         std::string topicText;
-        if (!ReadFile(path, topicText)) {
-            errors.push_back({projectPath, f.second, "cannot read topic file '" + path + "'"});
+        if (!ReadWholeFile(path, topicText, why)) {
+            errors.push_back({projectPath, f.second, "cannot read topic file '" + path + "': " + why});
             continue;
         }
         ParseTopicText(topicText, path, project.topics, errors);

@@ -1,10 +1,9 @@
 #include "hlpwriter.h"
 
+#include "fileio.h"
 #include "hlpreader.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <cstring>
 #include <map>
 
@@ -594,24 +593,14 @@ bool BuildHelpFile(const std::string& projectPath, const std::string& outputPath
     bool ok = LoadProject(projectPath, project, errors) &&
               CompileHelp(project, WriterOptions(), compiled, errors) &&
               SelfCheck(project, compiled, errors);
-    const std::string temp = outputPath + ".tmp";
-    if (ok) {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(compiled.file.data()),
-                  static_cast<std::streamsize>(compiled.file.size()));
-        out.close();
-        if (!out) {
-            errors.push_back({outputPath, 0, "cannot write the output file"});
-            ok = false;
-        } else if (std::rename(temp.c_str(), outputPath.c_str()) != 0) {
-            errors.push_back({outputPath, 0, "cannot move the output file into place"});
-            ok = false;
-        }
+    std::string failedPath, why;
+    if (ok && !WriteFilesInPlace({{outputPath, std::string(compiled.file.begin(), compiled.file.end())}},
+                                 failedPath, why)) {
+        errors.push_back({failedPath, 0, why});
+        ok = false;
     }
-    if (!ok) {
-        std::remove(temp.c_str());
-        std::remove(outputPath.c_str());
-    }
+    // A folder named as the output is left alone.
+    if (!ok) RemoveFileIfPresent(outputPath);
     return ok;
 }
 

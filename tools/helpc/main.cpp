@@ -2,14 +2,13 @@
 //
 //   qdxhelpc PROJECT -o OUTPUT.hlp     compile (and check) the project
 //   qdxhelpc --check FILE.hlp          check an existing file and list its topics
+#include "fileio.h"
 #include "helpsource.h"
 #include "hlpreader.h"
 #include "hlpwriter.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -20,12 +19,12 @@ int Usage() {
 }
 
 int Check(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "%s: error: cannot read the file\n", path);
+    std::string text, why;
+    if (!helpc::ReadWholeFile(path, text, why)) {
+        std::fprintf(stderr, "%s: error: cannot read the file: %s\n", path, why.c_str());
         return 1;
     }
-    helpc::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    helpc::Bytes bytes(text.begin(), text.end());
     helpc::HelpFileInfo info;
     std::vector<std::string> problems;
     bool ok = helpc::ReadHelpFile(bytes, info, problems);
