@@ -47,6 +47,38 @@ constexpr Cp1252Extra kCp1252Extras[] = {
     {0x017E, 0x9E}, {0x0178, 0x9F},
 };
 
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    auto put = [&](std::uint32_t cp) {
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    };
+    for (unsigned char c : text) {
+        if (c < 0x80 || c >= 0xA0) {
+            put(c);
+            continue;
+        }
+        std::uint32_t cp = 0xFFFD;  // the five bytes the code page leaves undefined
+        for (const Cp1252Extra& e : kCp1252Extras)
+            if (e.byte == c) cp = e.codePoint;
+        put(cp);
+    }
+    return out;
+}
+
+namespace {
+
 // Converts one UTF-8 line to Windows-1252. Returns false with a message when
 // the line is not valid UTF-8 or holds a character the code page lacks.
 bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, std::string& why) {

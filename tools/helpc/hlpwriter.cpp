@@ -2,9 +2,11 @@
 
 #include "fileio.h"
 #include "hlpreader.h"
+#include "htmlwriter.h"
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 namespace helpc {
@@ -584,24 +586,61 @@ bool SelfCheck(const HelpProject& project, const CompiledHelp& compiled,
     return errors.size() == before;
 }
 
+// Pages of topics that are gone: "<base>-*.html" files the run did not write, so
+// that the folder holds exactly the pages of the current source.
+void RemoveStalePages(const std::string& dir, const std::string& base,
+                      const std::vector<HtmlPage>& pages) {
+    std::error_code error;
+    const std::string prefix = base + "-";
+    std::vector<std::string> stale;
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() + 5 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 5, 5, ".html") != 0)
+            continue;
+        bool current = false;
+        for (const HtmlPage& p : pages) current = current || p.name == name;
+        if (!current) stale.push_back(it->path().string());
+    }
+    for (const std::string& path : stale) RemoveFileIfPresent(path);
+}
+
 }  // namespace
 
 bool BuildHelpFile(const std::string& projectPath, const std::string& outputPath,
-                   std::vector<Diagnostic>& errors) {
+                   std::vector<Diagnostic>& errors, const std::string& htmlDir) {
     HelpProject project;
     CompiledHelp compiled;
+    std::vector<HtmlPage> pages;
     bool ok = LoadProject(projectPath, project, errors) &&
               CompileHelp(project, WriterOptions(), compiled, errors) &&
-              SelfCheck(project, compiled, errors);
+              SelfCheck(project, compiled, errors) &&
+              (htmlDir.empty() || CompileHtml(project, PageBaseOf(outputPath), pages, errors));
+    std::vector<OutputFile> outputs;
+    if (ok && !htmlDir.empty()) {
+        std::error_code error, ignored;
+        std::filesystem::create_directories(htmlDir, error);
+        if (!std::filesystem::is_directory(htmlDir, ignored)) {
+            errors.push_back({htmlDir, 0, "cannot make the folder for the HTML pages" +
+                                              (error ? ": " + error.message() : std::string())});
+            ok = false;
+        }
+        for (const HtmlPage& page : pages) outputs.push_back({htmlDir + "/" + page.name, page.html});
+    }
+    // The help file last: when it is in place, so are the pages.
+    outputs.push_back({outputPath, std::string(compiled.file.begin(), compiled.file.end())});
     std::string failedPath, why;
-    if (ok && !WriteFilesInPlace({{outputPath, std::string(compiled.file.begin(), compiled.file.end())}},
-                                 failedPath, why)) {
+    if (ok && !WriteFilesInPlace(outputs, failedPath, why)) {
         errors.push_back({failedPath, 0, why});
         ok = false;
     }
-    // A folder named as the output is left alone.
-    if (!ok) RemoveFileIfPresent(outputPath);
-    return ok;
+    if (!ok) {
+        RemoveFileIfPresent(outputPath);  // a folder named as the output is left alone
+        return false;
+    }
+    if (!htmlDir.empty()) RemoveStalePages(htmlDir, PageBaseOf(outputPath), pages);
+    return true;
 }
 
 }  // namespace helpc

@@ -56,8 +56,11 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
 // its own topic), then write it under a temporary name and rename it into
 // place. On any error the output file does not exist afterwards: neither a
 // half-written file nor a stale one from an earlier run.
+// With `htmlDir`, the same help is also written there as HTML pages (see
+// htmlwriter.h), through temporary names as well and only when there is no
+// error; pages of topics that no longer exist are removed from the folder.
 bool BuildHelpFile(const std::string& projectPath, const std::string& outputPath,
-                   std::vector<Diagnostic>& errors);
+                   std::vector<Diagnostic>& errors, const std::string& htmlDir = std::string());
 
 }  // namespace helpc
 

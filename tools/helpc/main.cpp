@@ -1,7 +1,8 @@
-// qdxhelpc: compiles the readable help source into a WinHelp 3.1 file.
+// qdxhelpc: compiles the readable help source into a WinHelp 3.1 file, and
+// optionally into HTML pages of the same help.
 //
-//   qdxhelpc PROJECT -o OUTPUT.hlp     compile (and check) the project
-//   qdxhelpc --check FILE.hlp          check an existing file and list its topics
+//   qdxhelpc PROJECT -o OUTPUT.hlp [--html DIR]   compile (and check) the project
+//   qdxhelpc --check FILE.hlp                     check an existing file and list its topics
 #include "fileio.h"
 #include "helpsource.h"
 #include "hlpreader.h"
@@ -13,7 +14,7 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: qdxhelpc PROJECT -o OUTPUT.hlp\n"
+    std::fprintf(stderr, "usage: qdxhelpc PROJECT -o OUTPUT.hlp [--html DIR]\n"
                          "       qdxhelpc --check FILE.hlp\n");
     return 2;
 }
@@ -44,9 +45,10 @@ int Check(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return Check(argv[2]);
-    if (argc != 4 || std::strcmp(argv[2], "-o") != 0) return Usage();
+    const bool html = argc == 6 && std::strcmp(argv[4], "--html") == 0;
+    if ((argc != 4 && !html) || std::strcmp(argv[2], "-o") != 0) return Usage();
     std::vector<helpc::Diagnostic> errors;
-    if (!helpc::BuildHelpFile(argv[1], argv[3], errors)) {
+    if (!helpc::BuildHelpFile(argv[1], argv[3], errors, html ? argv[5] : "")) {
         for (const helpc::Diagnostic& d : errors) std::fprintf(stderr, "%s\n", d.Format().c_str());
         std::fprintf(stderr, "qdxhelpc: %s not written\n", argv[3]);
         return 1;

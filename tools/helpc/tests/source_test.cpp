@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -204,6 +205,10 @@ protected:
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
     }
+    std::string Read(const std::string& name) {
+        std::ifstream in(dir_ + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     bool Exists(const std::string& name) {
         struct stat st;
         return stat((dir_ + "/" + name).c_str(), &st) == 0;
@@ -217,6 +222,35 @@ TEST_F(BuildFile, GoodInputWritesTheFile) {
     ASSERT_TRUE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/out.hlp", errors));
     EXPECT_TRUE(Exists("out.hlp"));
     EXPECT_FALSE(Exists("out.hlp.tmp"));
+}
+
+TEST_F(BuildFile, HtmlOptionWritesThePagesAndTheSameHelpFile) {
+    Write("t.txt", "@topic IDH_A\n@title A\nSee {B|IDH_B}.\n@topic IDH_B\n@title B\nBack.\n");
+    std::vector<Diagnostic> errors;
+    ASSERT_TRUE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/out.hlp", errors));
+    const std::string alone = Read("out.hlp");
+    ASSERT_EQ(mkdir((dir_ + "/html").c_str(), 0755), 0);
+    Write("html/out-gone.html", "page of a topic removed from the source");
+    Write("html/notes.txt", "not a page");
+    auto helpc = [&](const std::string& html) {
+        return std::system((std::string(QDX_HELPC_EXE) + " '" + dir_ + "/p.hpj' -o '" + dir_ +
+                            "/out.hlp' --html '" + dir_ + "/" + html + "' 2>/dev/null").c_str());
+    };
+    ASSERT_EQ(helpc("html"), 0);
+    EXPECT_EQ(Read("out.hlp"), alone);
+    EXPECT_NE(Read("html/out.html").find("<a href=\"out-b.html\">B</a>"), std::string::npos);
+    EXPECT_TRUE(Exists("html/out-b.html"));
+    EXPECT_FALSE(Exists("html/out-gone.html"));
+    EXPECT_TRUE(Exists("html/notes.txt"));
+    EXPECT_FALSE(Exists("html/out.html.tmp"));
+
+    // Source errors: neither output is written.
+    Write("t.txt", "@topic IDH_A\n@title A\nSee {B|IDH_MISSING}.\n");
+    EXPECT_NE(helpc("html"), 0);
+    EXPECT_FALSE(Exists("out.hlp"));
+    EXPECT_TRUE(Exists("html/out-b.html"));
+    EXPECT_NE(helpc("fresh"), 0);
+    EXPECT_FALSE(Exists("fresh"));
 }
 
 TEST_F(BuildFile, BadInputLeavesNoOutputFile) {
