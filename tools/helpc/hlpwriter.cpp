@@ -521,8 +521,16 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         return false;
     }
 
-    // 6. File system: header, internal files in name order, directory last.
-    Bytes& f = out.file;
+    // 6. File system.
+    if (!BuildFileSystem(files, options.directoryPageSize, out.file)) {
+        errors.push_back({project.file, 0, "directory page size too small"});
+        return false;
+    }
+    return true;
+}
+
+bool BuildFileSystem(const std::map<std::string, Bytes>& files, std::uint16_t directoryPageSize,
+                     Bytes& f) {
     f.assign(16, 0);
     std::vector<BtreeEntry> directory;
     for (const auto& file : files) {  // std::map: byte-wise name order
@@ -536,10 +544,7 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         f.insert(f.end(), file.second.begin(), file.second.end());
     }
     Bytes dirTree;
-    if (!BuildBtree(directory, 0x0402, options.directoryPageSize, "z4", dirTree)) {
-        errors.push_back({project.file, 0, "directory page size too small"});
-        return false;
-    }
+    if (!BuildBtree(directory, 0x0402, directoryPageSize, "z4", dirTree)) return false;
     const std::uint32_t dirStart = static_cast<std::uint32_t>(f.size());
     PutU32(f, static_cast<std::uint32_t>(dirTree.size()) + kFileHeaderSize);
     PutU32(f, static_cast<std::uint32_t>(dirTree.size()));

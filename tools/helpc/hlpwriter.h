@@ -8,6 +8,7 @@
 #include "hlpformat.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct BtreeEntry {
 // cannot fit a page.
 bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
                 std::uint16_t pageSize, const std::string& structure, Bytes& out);
+
+// Lays internal files (name -> content) out as a whole help file: the header,
+// the files in byte-wise name order, the directory tree last.
+bool BuildFileSystem(const std::map<std::string, Bytes>& files, std::uint16_t directoryPageSize,
+                     Bytes& out);
 
 struct WriterOptions {
     // Page sizes of the directory and of the other trees; tests shrink them

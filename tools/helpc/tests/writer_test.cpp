@@ -259,34 +259,9 @@ TEST_F(Corruption, BrokenTopicRecordsAreNoticed) {
     EXPECT_TRUE(Noticed("TopicLength"));
 }
 
-// Crafted trees: a file system assembled around one replaced internal file.
-Bytes Assemble(const std::map<std::string, Bytes>& files) {
-    Bytes f(16, 0);
-    std::vector<BtreeEntry> directory;
-    for (const auto& file : files) {
-        BtreeEntry e;
-        PutStringZ(e.key, file.first);
-        PutU32(e.value, static_cast<std::uint32_t>(f.size()));
-        directory.push_back(e);
-        PutU32(f, static_cast<std::uint32_t>(file.second.size()) + kFileHeaderSize);
-        PutU32(f, static_cast<std::uint32_t>(file.second.size()));
-        PutU8(f, 4);
-        f.insert(f.end(), file.second.begin(), file.second.end());
-    }
-    Bytes tree;
-    EXPECT_TRUE(BuildBtree(directory, 0x0402, kDirectoryPageSize, "z4", tree));
-    const std::uint32_t dirStart = static_cast<std::uint32_t>(f.size());
-    PutU32(f, static_cast<std::uint32_t>(tree.size()) + kFileHeaderSize);
-    PutU32(f, static_cast<std::uint32_t>(tree.size()));
-    PutU8(f, 4);
-    f.insert(f.end(), tree.begin(), tree.end());
-    Bytes head;
-    PutU32(head, kFileMagic);
-    PutU32(head, dirStart);
-    PutU32(head, 0xFFFFFFFFu);
-    PutU32(head, static_cast<std::uint32_t>(f.size()));
-    std::copy(head.begin(), head.end(), f.begin());
-    return f;
+void PutAt16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v & 0xFF);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
 // The second leaf of a tree of several leaves emptied (its first key is then
@@ -302,11 +277,10 @@ TEST(CraftedFile, EmptySecondLeafIsReportedNotACrash) {
         const bool dir = std::string(name) == "directory";
         const std::size_t tree = (dir ? GetU32(&bytes[4]) : c.info.fileOffsets.at(name)) + kFileHeaderSize;
         const std::uint16_t pageSize = GetU16(&bytes[tree + 4]);
-        std::uint8_t* leaf = &bytes[tree + kBtreeHeaderSize + pageSize];  // page 1: a leaf
-        std::fill(leaf + 8, leaf + pageSize, 0);
-        leaf[0] = static_cast<std::uint8_t>((pageSize - 8) & 0xFF);
-        leaf[1] = static_cast<std::uint8_t>((pageSize - 8) >> 8);
-        leaf[2] = leaf[3] = 0;
+        const std::size_t leaf = tree + kBtreeHeaderSize + pageSize;  // page 1: a leaf
+        std::fill(bytes.begin() + leaf + 8, bytes.begin() + leaf + pageSize, 0);
+        PutAt16(bytes, leaf, pageSize - 8);  // Unused
+        PutAt16(bytes, leaf + 2, 0);         // NEntries
         HelpFileInfo info;
         std::vector<std::string> problems;
         EXPECT_FALSE(ReadHelpFile(bytes, info, problems)) << name;
@@ -325,38 +299,23 @@ TEST(CraftedFile, TreeDepthIsBounded) {
         bool readable;
     } rows[] = {{16, true}, {17, false}, {30000, false}};
     for (const auto& row : rows) {
-        constexpr std::uint16_t kPage = 16;
+        // One leaf of 16 bytes, then index pages each over the page before it.
+        BtreeEntry only;
+        PutU32(only.key, ContextHash("TOPIC_0"));
+        PutU32(only.value, c.info.topics[0].offset);
         Bytes t;
-        PutU16(t, kBtreeMagic);
-        PutU16(t, 0x0002);
-        PutU16(t, kPage);
-        Bytes structure(16, 0);
-        structure[0] = 'L';
-        structure[1] = '4';
-        t.insert(t.end(), structure.begin(), structure.end());
-        PutU16(t, 0);
-        PutU16(t, 0);  // PageSplits: TotalPages - NLevels
-        PutU16(t, static_cast<std::uint16_t>(row.levels - 1));  // root: the last page
-        PutU16(t, 0xFFFF);
-        PutU16(t, row.levels);
-        PutU16(t, row.levels);
-        PutU32(t, 1);
-        // Page 0, the leaf: header and the one entry fill it.
-        PutU16(t, 0);
-        PutU16(t, 1);
-        PutU16(t, 0xFFFF);
-        PutU16(t, 0xFFFF);
-        PutU32(t, ContextHash("TOPIC_0"));
-        PutU32(t, c.info.topics[0].offset);
-        for (std::uint16_t page = 1; page < row.levels; ++page) {  // index page above page - 1
-            PutU16(t, kPage - 6);
-            PutU16(t, 0);
-            PutU16(t, static_cast<std::uint16_t>(page - 1));
-            t.resize(t.size() + kPage - 6, 0);
+        ASSERT_TRUE(BuildBtree({only}, 0x0002, 16, "L4", t));
+        for (std::uint16_t page = 1; page < row.levels; ++page) {
+            const std::uint8_t index[16] = {10, 0, 0, 0, static_cast<std::uint8_t>((page - 1) & 0xFF),
+                                            static_cast<std::uint8_t>((page - 1) >> 8)};
+            t.insert(t.end(), index, index + 16);
         }
+        for (std::size_t at : {26, 30, 32})  // RootPage (the last page), TotalPages, NLevels
+            PutAt16(t, at, static_cast<std::uint16_t>(row.levels - (at == 26 ? 1 : 0)));
         std::map<std::string, Bytes> files = c.info.files;
         files["|CONTEXT"] = t;
-        Bytes bytes = Assemble(files);
+        Bytes bytes;
+        ASSERT_TRUE(BuildFileSystem(files, kDirectoryPageSize, bytes));
         HelpFileInfo info;
         std::vector<std::string> problems;
         EXPECT_EQ(ReadHelpFile(bytes, info, problems), row.readable) << row.levels << Problems(problems);
