@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth x11-utils
   googletest
   imagemagick
+  chromium
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3
   fonts-wine
 )

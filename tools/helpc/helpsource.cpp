@@ -1,11 +1,12 @@
 #include "helpsource.h"
 
+#include "fileio.h"
 #include "hlpformat.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -46,6 +47,38 @@ constexpr Cp1252Extra kCp1252Extras[] = {
     {0x017E, 0x9E}, {0x0178, 0x9F},
 };
 
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    auto put = [&](std::uint32_t cp) {
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    };
+    for (unsigned char c : text) {
+        if (c < 0x80 || c >= 0xA0) {
+            put(c);
+            continue;
+        }
+        std::uint32_t cp = 0xFFFD;  // the five bytes the code page leaves undefined
+        for (const Cp1252Extra& e : kCp1252Extras)
+            if (e.byte == c) cp = e.codePoint;
+        put(cp);
+    }
+    return out;
+}
+
+namespace {
+
 // Converts one UTF-8 line to Windows-1252. Returns false with a message when
 // the line is not valid UTF-8 or holds a character the code page lacks.
 bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, std::string& why) {
@@ -82,6 +115,22 @@ bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, s
             }
             cp = (cp << 6) | (cc & 0x3F);
         }
+        // A longer form than needed would let C0 AF stand for '/' and hide
+        // characters from every check that looks at the bytes; surrogates and
+        // numbers past U+10FFFF are no characters at all.
+        static constexpr std::uint32_t kShortestOf[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kShortestOf[len]) {
+            why = "overlong UTF-8 sequence";
+            return false;
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            why = "UTF-8 sequence of a surrogate code point";
+            return false;
+        }
+        if (cp > 0x10FFFF) {
+            why = "UTF-8 sequence beyond U+10FFFF";
+            return false;
+        }
         i += len;
         ++chars;
         if (cp == '\t') {
@@ -105,7 +154,9 @@ bool LineToCp1252(const std::string& in, std::string& out, std::size_t& chars, s
             }
         }
         if (!found) {
-            why = "character U+" + std::to_string(cp) + " (decimal) has no Windows-1252 form";
+            char name[16];
+            std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(cp));
+            why = std::string("character ") + name + " has no Windows-1252 form";
             return false;
         }
     }
@@ -127,15 +178,6 @@ std::string Trim(const std::string& s) {
     if (b == std::string::npos) return std::string();
     std::size_t e = s.find_last_not_of(' ');
     return s.substr(b, e - b + 1);
-}
-
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return true;
 }
 
 // Splits text into lines (LF or CRLF), converted to Windows-1252, with the
@@ -487,9 +529,9 @@ bool LoadProject(const std::string& projectPath, HelpProject& project,
     std::size_t errorsBefore = errors.size();
     project = HelpProject();
     project.file = projectPath;
-    std::string text;
-    if (!ReadFile(projectPath, text)) {
-        errors.push_back({projectPath, 0, "cannot read the project file"});
+    std::string text, why;
+    if (!ReadWholeFile(projectPath, text, why)) {
+        errors.push_back({projectPath, 0, "cannot read the project file: " + why});
         return false;
     }
     std::vector<std::pair<std::string, int>> files;
@@ -498,8 +540,8 @@ bool LoadProject(const std::string& projectPath, HelpProject& project,
     for (const auto& f : files) {
         std::string path = f.first.size() && f.first[0] == '/' ? f.first : folder + f.first;
         std::string topicText;
-        if (!ReadFile(path, topicText)) {
-            errors.push_back({projectPath, f.second, "cannot read topic file '" + path + "'"});
+        if (!ReadWholeFile(path, topicText, why)) {
+            errors.push_back({projectPath, f.second, "cannot read topic file '" + path + "': " + why});
             continue;
         }
         ParseTopicText(topicText, path, project.topics, errors);

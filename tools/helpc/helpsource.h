@@ -88,6 +88,9 @@ struct HelpProject {
 // Context strings of WinHelp 3.1: letters, digits, '_' and '.'.
 bool IsValidContextString(const std::string& context);
 
+// Windows-1252 text of the model as UTF-8.
+std::string Cp1252ToUtf8(const std::string& text);
+
 // Parses one topic file's text (UTF-8 or plain ASCII) and appends its topics.
 // Returns false and adds diagnostics on any error.
 bool ParseTopicText(const std::string& text, const std::string& fileName,

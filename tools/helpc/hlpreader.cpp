@@ -12,6 +12,14 @@ namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+// The walk recurses once per tree level, so the level count is bounded before
+// it starts. Page numbers are 16 bits, so a tree has at most 65535 pages; when
+// every index page but the last of its level has two children or more (a
+// writer adds a level only while more than one page is left), level k from the
+// root holds at least 2^(k-2) + 1 pages, and 17 levels would need 65552. The
+// trees written here have one to three levels.
+constexpr std::uint16_t kMaxTreeLevels = 16;
+
 std::string Hex(std::uint32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%X", v);
@@ -50,6 +58,9 @@ public:
         if (c_.size() != kBtreeHeaderSize + static_cast<std::size_t>(totalPages_) * pageSize_)
             return Fail("size does not match " + std::to_string(totalPages_) + " pages");
         if (levels_ == 0 || root_ >= totalPages_) return Fail("bad root page or level count");
+        if (levels_ > kMaxTreeLevels)
+            return Fail(std::to_string(levels_) + " levels (at most " +
+                        std::to_string(kMaxTreeLevels) + ")");
         if (GetU16(h + 24) != totalPages_ - levels_) Problem("PageSplits is not TotalPages - NLevels");
 
         visited_.clear();
@@ -112,9 +123,12 @@ private:
     }
     void Problem(const std::string& what) { problems_.push_back(name_ + ": " + what); }
 
+    // Total over any two keys: the first key of an empty leaf is empty, and
+    // an empty key sorts before every other (so the index check reports it).
     int Compare(const Bytes& a, const Bytes& b) const {
-        if (structure_[0] == 'z') {
-            int r = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+        if (structure_[0] == 'z' || a.size() < 4 || b.size() < 4) {
+            const std::size_t n = std::min(a.size(), b.size());
+            int r = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
             if (r != 0) return r;
             return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
         }

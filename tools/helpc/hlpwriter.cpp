@@ -1,11 +1,12 @@
 #include "hlpwriter.h"
 
+#include "fileio.h"
 #include "hlpreader.h"
+#include "htmlwriter.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 namespace helpc {
@@ -520,8 +521,16 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         return false;
     }
 
-    // 6. File system: header, internal files in name order, directory last.
-    Bytes& f = out.file;
+    // 6. File system.
+    if (!BuildFileSystem(files, options.directoryPageSize, out.file)) {
+        errors.push_back({project.file, 0, "directory page size too small"});
+        return false;
+    }
+    return true;
+}
+
+bool BuildFileSystem(const std::map<std::string, Bytes>& files, std::uint16_t directoryPageSize,
+                     Bytes& f) {
     f.assign(16, 0);
     std::vector<BtreeEntry> directory;
     for (const auto& file : files) {  // std::map: byte-wise name order
@@ -535,10 +544,7 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         f.insert(f.end(), file.second.begin(), file.second.end());
     }
     Bytes dirTree;
-    if (!BuildBtree(directory, 0x0402, options.directoryPageSize, "z4", dirTree)) {
-        errors.push_back({project.file, 0, "directory page size too small"});
-        return false;
-    }
+    if (!BuildBtree(directory, 0x0402, directoryPageSize, "z4", dirTree)) return false;
     const std::uint32_t dirStart = static_cast<std::uint32_t>(f.size());
     PutU32(f, static_cast<std::uint32_t>(dirTree.size()) + kFileHeaderSize);
     PutU32(f, static_cast<std::uint32_t>(dirTree.size()));
@@ -585,34 +591,61 @@ bool SelfCheck(const HelpProject& project, const CompiledHelp& compiled,
     return errors.size() == before;
 }
 
+// Pages of topics that are gone: "<base>-*.html" files the run did not write, so
+// that the folder holds exactly the pages of the current source.
+void RemoveStalePages(const std::string& dir, const std::string& base,
+                      const std::vector<HtmlPage>& pages) {
+    std::error_code error;
+    const std::string prefix = base + "-";
+    std::vector<std::string> stale;
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() + 5 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 5, 5, ".html") != 0)
+            continue;
+        bool current = false;
+        for (const HtmlPage& p : pages) current = current || p.name == name;
+        if (!current) stale.push_back(it->path().string());
+    }
+    for (const std::string& path : stale) RemoveFileIfPresent(path);
+}
+
 }  // namespace
 
 bool BuildHelpFile(const std::string& projectPath, const std::string& outputPath,
-                   std::vector<Diagnostic>& errors) {
+                   std::vector<Diagnostic>& errors, const std::string& htmlDir) {
     HelpProject project;
     CompiledHelp compiled;
+    std::vector<HtmlPage> pages;
     bool ok = LoadProject(projectPath, project, errors) &&
               CompileHelp(project, WriterOptions(), compiled, errors) &&
-              SelfCheck(project, compiled, errors);
-    const std::string temp = outputPath + ".tmp";
-    if (ok) {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(compiled.file.data()),
-                  static_cast<std::streamsize>(compiled.file.size()));
-        out.close();
-        if (!out) {
-            errors.push_back({outputPath, 0, "cannot write the output file"});
-            ok = false;
-        } else if (std::rename(temp.c_str(), outputPath.c_str()) != 0) {
-            errors.push_back({outputPath, 0, "cannot move the output file into place"});
+              SelfCheck(project, compiled, errors) &&
+              (htmlDir.empty() || CompileHtml(project, PageBaseOf(outputPath), pages, errors));
+    std::vector<OutputFile> outputs;
+    if (ok && !htmlDir.empty()) {
+        std::error_code error, ignored;
+        std::filesystem::create_directories(htmlDir, error);
+        if (!std::filesystem::is_directory(htmlDir, ignored)) {
+            errors.push_back({htmlDir, 0, "cannot make the folder for the HTML pages" +
+                                              (error ? ": " + error.message() : std::string())});
             ok = false;
         }
+        for (const HtmlPage& page : pages) outputs.push_back({htmlDir + "/" + page.name, page.html});
+    }
+    // The help file last: when it is in place, so are the pages.
+    outputs.push_back({outputPath, std::string(compiled.file.begin(), compiled.file.end())});
+    std::string failedPath, why;
+    if (ok && !WriteFilesInPlace(outputs, failedPath, why)) {
+        errors.push_back({failedPath, 0, why});
+        ok = false;
     }
     if (!ok) {
-        std::remove(temp.c_str());
-        std::remove(outputPath.c_str());
+        RemoveFileIfPresent(outputPath);  // a folder named as the output is left alone
+        return false;
     }
-    return ok;
+    if (!htmlDir.empty()) RemoveStalePages(htmlDir, PageBaseOf(outputPath), pages);
+    return true;
 }
 
 }  // namespace helpc

@@ -8,6 +8,7 @@
 #include "hlpformat.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct BtreeEntry {
 // cannot fit a page.
 bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
                 std::uint16_t pageSize, const std::string& structure, Bytes& out);
+
+// Lays internal files (name -> content) out as a whole help file: the header,
+// the files in byte-wise name order, the directory tree last.
+bool BuildFileSystem(const std::map<std::string, Bytes>& files, std::uint16_t directoryPageSize,
+                     Bytes& out);
 
 struct WriterOptions {
     // Page sizes of the directory and of the other trees; tests shrink them
@@ -56,8 +62,11 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
 // its own topic), then write it under a temporary name and rename it into
 // place. On any error the output file does not exist afterwards: neither a
 // half-written file nor a stale one from an earlier run.
+// With `htmlDir`, the same help is also written there as HTML pages (see
+// htmlwriter.h), through temporary names as well and only when there is no
+// error; pages of topics that no longer exist are removed from the folder.
 bool BuildHelpFile(const std::string& projectPath, const std::string& outputPath,
-                   std::vector<Diagnostic>& errors);
+                   std::vector<Diagnostic>& errors, const std::string& htmlDir = std::string());
 
 }  // namespace helpc
 

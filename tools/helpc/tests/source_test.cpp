@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace helpc {
@@ -131,6 +133,13 @@ TEST(BadInput, MarkupMistakesAreReportedAtTheirLine) {
     EXPECT_TRUE(HasError(ParseErrors("text first\n@topic A\n@title T\n"), 1, "before the first @topic"));
     EXPECT_TRUE(HasError(ParseErrors("@topic A\n@title T\ntab\there\n"), 3, "tab"));
     EXPECT_TRUE(HasError(ParseErrors("@topic A\n@title T\nbad \xFF byte\n"), 3, "UTF-8"));
+    // Overlong forms would pass as ASCII ("\xC0\xAF" as '/'); none of these is a character.
+    for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xC1\xBF",
+                            "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
+                            "\xC3", "\xE2\x82"})
+        EXPECT_TRUE(HasError(ParseErrors("@topic A\n@title T\nok\na" + std::string(bad) + "\n"), 4,
+                             "UTF-8"))
+            << "bytes " << ::testing::PrintToString(std::string(bad));
     EXPECT_TRUE(HasError(ParseErrors("@topic A\n@title T\n\xE4\xB8\xAD\n"), 3, "Windows-1252"));
 }
 
@@ -196,6 +205,10 @@ protected:
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
     }
+    std::string Read(const std::string& name) {
+        std::ifstream in(dir_ + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     bool Exists(const std::string& name) {
         struct stat st;
         return stat((dir_ + "/" + name).c_str(), &st) == 0;
@@ -209,6 +222,35 @@ TEST_F(BuildFile, GoodInputWritesTheFile) {
     ASSERT_TRUE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/out.hlp", errors));
     EXPECT_TRUE(Exists("out.hlp"));
     EXPECT_FALSE(Exists("out.hlp.tmp"));
+}
+
+TEST_F(BuildFile, HtmlOptionWritesThePagesAndTheSameHelpFile) {
+    Write("t.txt", "@topic IDH_A\n@title A\nSee {B|IDH_B}.\n@topic IDH_B\n@title B\nBack.\n");
+    std::vector<Diagnostic> errors;
+    ASSERT_TRUE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/out.hlp", errors));
+    const std::string alone = Read("out.hlp");
+    ASSERT_EQ(mkdir((dir_ + "/html").c_str(), 0755), 0);
+    Write("html/out-gone.html", "page of a topic removed from the source");
+    Write("html/notes.txt", "not a page");
+    auto helpc = [&](const std::string& html) {
+        return std::system((std::string(QDX_HELPC_EXE) + " '" + dir_ + "/p.hpj' -o '" + dir_ +
+                            "/out.hlp' --html '" + dir_ + "/" + html + "' 2>/dev/null").c_str());
+    };
+    ASSERT_EQ(helpc("html"), 0);
+    EXPECT_EQ(Read("out.hlp"), alone);
+    EXPECT_NE(Read("html/out.html").find("<a href=\"out-b.html\">B</a>"), std::string::npos);
+    EXPECT_TRUE(Exists("html/out-b.html"));
+    EXPECT_FALSE(Exists("html/out-gone.html"));
+    EXPECT_TRUE(Exists("html/notes.txt"));
+    EXPECT_FALSE(Exists("html/out.html.tmp"));
+
+    // Source errors: neither output is written.
+    Write("t.txt", "@topic IDH_A\n@title A\nSee {B|IDH_MISSING}.\n");
+    EXPECT_NE(helpc("html"), 0);
+    EXPECT_FALSE(Exists("out.hlp"));
+    EXPECT_TRUE(Exists("html/out-b.html"));
+    EXPECT_NE(helpc("fresh"), 0);
+    EXPECT_FALSE(Exists("fresh"));
 }
 
 TEST_F(BuildFile, BadInputLeavesNoOutputFile) {
@@ -245,6 +287,45 @@ TEST_F(BuildFile, CommandLineReportsFileAndLine) {
     Write("t.txt", "@topic IDH_A\n@title A\nSee {A|IDH_A}.\n");
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_TRUE(Exists("out.hlp"));
+}
+
+TEST_F(BuildFile, FolderPipeOrMissingFileIsAnErrorNamingIt) {
+    // As a topic file of the project: an error at the project's line, no output.
+    ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo((dir_ + "/pipe").c_str(), 0644), 0);
+    const struct {
+        const char* listed;
+        const char* why;
+    } rows[] = {{"sub", "is a folder"}, {"pipe", "not a regular file"}, {"gone.txt", "No such file"}};
+    for (const auto& row : rows) {
+        Write("p.hpj", std::string("[options]\ntitle = T\n[files]\nt.txt\n") + row.listed + "\n");
+        Write("t.txt", "@topic IDH_A\n@title A\nHello.\n");
+        std::vector<Diagnostic> errors;
+        EXPECT_FALSE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/out.hlp", errors)) << row.listed;
+        ASSERT_EQ(errors.size(), 1u) << row.listed;
+        EXPECT_EQ(errors[0].file, dir_ + "/p.hpj");
+        EXPECT_EQ(errors[0].line, 5);
+        EXPECT_NE(errors[0].message.find(dir_ + "/" + row.listed), std::string::npos) << errors[0].message;
+        EXPECT_NE(errors[0].message.find(row.why), std::string::npos) << errors[0].message;
+        EXPECT_FALSE(Exists("out.hlp"));
+    }
+    // As the project or the file to check: one line naming it, status 1.
+    for (const std::string& args : {"--check '" + dir_ + "/sub'", "'" + dir_ + "/sub' -o '" + dir_ + "/o.hlp'"}) {
+        std::string cmd = std::string(QDX_HELPC_EXE) + " " + args + " >/dev/null 2>'" + dir_ + "/err.txt'";
+        int status = std::system(cmd.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << args << ": " << status;
+        std::ifstream in(dir_ + "/err.txt");
+        std::string first;
+        std::getline(in, first);
+        EXPECT_EQ(first.find(dir_ + "/sub: error: cannot read the "), 0u) << first;
+        EXPECT_NE(first.find("is a folder"), std::string::npos) << first;
+    }
+    // A folder named as the output is an error and stays (remove() would take an empty one).
+    Write("p.hpj", "[options]\ntitle = T\n[files]\nt.txt\n");
+    std::vector<Diagnostic> errors;
+    EXPECT_FALSE(BuildHelpFile(dir_ + "/p.hpj", dir_ + "/sub", errors));
+    EXPECT_TRUE(Exists("sub"));
+    EXPECT_FALSE(Exists("sub.tmp"));
 }
 
 }  // namespace

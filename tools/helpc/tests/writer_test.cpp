@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 namespace helpc {
@@ -256,6 +257,76 @@ TEST_F(Corruption, BrokenTopicRecordsAreNoticed) {
     Reset();
     bytes_[second + kTopicLinkHeader + 2] ^= 2;  // TopicLength
     EXPECT_TRUE(Noticed("TopicLength"));
+}
+
+void PutAt16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v & 0xFF);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// The second leaf of a tree of several leaves emptied (its first key is then
+// empty): a problem to report, for numeric and for string keys alike.
+TEST(CraftedFile, EmptySecondLeafIsReportedNotACrash) {
+    WriterOptions options;
+    options.directoryPageSize = 48;
+    options.treePageSize = 64;
+    Compiled c;
+    CompileAndRead(GeneratedProject(20, 10, 1), options, c);
+    for (const char* name : {"|CONTEXT", "|TTLBTREE", "directory"}) {
+        Bytes bytes = c.help.file;
+        const bool dir = std::string(name) == "directory";
+        const std::size_t tree = (dir ? GetU32(&bytes[4]) : c.info.fileOffsets.at(name)) + kFileHeaderSize;
+        const std::uint16_t pageSize = GetU16(&bytes[tree + 4]);
+        const std::size_t leaf = tree + kBtreeHeaderSize + pageSize;  // page 1: a leaf
+        std::fill(bytes.begin() + leaf + 8, bytes.begin() + leaf + pageSize, 0);
+        PutAt16(bytes, leaf, pageSize - 8);  // Unused
+        PutAt16(bytes, leaf + 2, 0);         // NEntries
+        HelpFileInfo info;
+        std::vector<std::string> problems;
+        EXPECT_FALSE(ReadHelpFile(bytes, info, problems)) << name;
+        EXPECT_NE(Problems(problems).find(std::string(name) + ": "), std::string::npos)
+            << name << Problems(problems);
+    }
+}
+
+// |CONTEXT of one entry as a chain of single-child index pages: as deep as
+// the page count allows, which must not turn into as deep a recursion.
+TEST(CraftedFile, TreeDepthIsBounded) {
+    Compiled c;
+    CompileAndRead(GeneratedProject(1, 10, 1), WriterOptions(), c);
+    const struct {
+        std::uint16_t levels;
+        bool readable;
+    } rows[] = {{16, true}, {17, false}, {30000, false}};
+    for (const auto& row : rows) {
+        // One leaf of 16 bytes, then index pages each over the page before it.
+        BtreeEntry only;
+        PutU32(only.key, ContextHash("TOPIC_0"));
+        PutU32(only.value, c.info.topics[0].offset);
+        Bytes t;
+        ASSERT_TRUE(BuildBtree({only}, 0x0002, 16, "L4", t));
+        for (std::uint16_t page = 1; page < row.levels; ++page) {
+            const std::uint8_t index[16] = {10, 0, 0, 0, static_cast<std::uint8_t>((page - 1) & 0xFF),
+                                            static_cast<std::uint8_t>((page - 1) >> 8)};
+            t.insert(t.end(), index, index + 16);
+        }
+        for (std::size_t at : {26, 30, 32})  // RootPage (the last page), TotalPages, NLevels
+            PutAt16(t, at, static_cast<std::uint16_t>(row.levels - (at == 26 ? 1 : 0)));
+        std::map<std::string, Bytes> files = c.info.files;
+        files["|CONTEXT"] = t;
+        Bytes bytes;
+        ASSERT_TRUE(BuildFileSystem(files, kDirectoryPageSize, bytes));
+        HelpFileInfo info;
+        std::vector<std::string> problems;
+        EXPECT_EQ(ReadHelpFile(bytes, info, problems), row.readable) << row.levels << Problems(problems);
+        std::uint32_t offset = 0;
+        if (row.readable) {
+            EXPECT_TRUE(LookupContext(info, "TOPIC_0", offset));
+        } else {
+            EXPECT_NE(Problems(problems).find("|CONTEXT: " + std::to_string(row.levels) + " levels"),
+                      std::string::npos) << Problems(problems);
+        }
+    }
 }
 
 }  // namespace
