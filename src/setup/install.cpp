@@ -11,8 +11,13 @@ namespace {
 
 constexpr char kCurrentVersionKeyUpper[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kUninstallDisplayName[] = "QDX Remote Control Uninstall";
+constexpr char kWriteErrorText[] =
+    "The file %s could not be written.\n\n%s\n\nThe previous installation was left unchanged.";
 constexpr DWORD kChunkSize = 4096;
 constexpr DWORD kWaitForClientMs = 2000;
+// Files are written under their own name with this behind it, beside the file
+// they will replace, so that the rename that replaces it stays in one folder.
+constexpr char kStagingSuffix[] = ".new";
 
 bool IsInstallFolderKey(const char* key) {
     return !key || lstrcmpA(key, kFolderProgramFiles) == 0 || lstrcmpA(key, kFolderDataFiles) == 0;
@@ -25,6 +30,161 @@ bool TargetPath(const char* installFolder, const SetupFileEntry& row, char (&out
     if (IsInstallFolderKey(row.folderKey))
         return qdx::FormatText(out, sizeof out, "%s\\%s", installFolder, row.fileName) > 0;
     return qdx::FormatText(out, sizeof out, "%s\\%s\\%s", installFolder, row.folderKey, row.fileName) > 0;
+}
+
+// "Install Error" for a file that could not be written, naming it and the
+// system's reason (error).
+void ShowWriteError(HWND owner, const char* file, DWORD error) {
+    char reason[256] = "";
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                     reason, sizeof reason, nullptr);
+    if (n == 0) {
+        qdx::FormatText(reason, sizeof reason, "System error %lu.", static_cast<unsigned long>(error));
+    } else {
+        std::size_t end = lstrlenA(reason);
+        while (end > 0 && (reason[end - 1] == '\r' || reason[end - 1] == '\n' || reason[end - 1] == ' '))
+            reason[--end] = '\0';
+    }
+    char text[qdx::kTextSize + sizeof reason + 64];
+    qdx::FormatText(text, sizeof text, kWriteErrorText, file, reason);
+    ::MessageBoxA(owner, text, kInstallErrorCaption, MB_ICONWARNING);
+}
+
+// The packaged files of one run, written beside their targets under staging
+// names. Until Commit, the destructor removes every staged file: a run that
+// fails to write, is cancelled or fails the checksum leaves the previous
+// install as it was.
+class StagedFiles {
+public:
+    StagedFiles() = default;
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+    ~StagedFiles() { Discard(); }
+
+    // Creates the staging file for target; false (last error set) when it
+    // cannot be made or its name does not fit.
+    bool Create(const char* target, qdx::UniqueFile& out) {
+        if (count_ == kSetupFileCount) return false;
+        File& f = files_[count_];
+        if (qdx::FormatText(f.staged, sizeof f.staged, "%s%s", target, kStagingSuffix) < 0) {
+            ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
+        qdx::CopyText(f.target, target);
+        out.Reset(::CreateFileA(f.staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out) return false;
+        ++count_;  // from here on it is removed unless committed
+        return true;
+    }
+    const char* LastStaged() const { return count_ ? files_[count_ - 1].staged : ""; }
+
+    void Discard() {
+        for (std::size_t i = 0; i < count_; ++i) ::DeleteFileA(files_[i].staged);
+        count_ = 0;
+    }
+
+    // Puts every staged file in place of its target. A target that cannot be
+    // replaced (a program still running, as a client that did not close in
+    // time) keeps its previous content: the staged file is removed, nothing is
+    // reported and the install goes on, as for any file that cannot be
+    // replaced.
+    void Commit() {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (!::MoveFileExA(files_[i].staged, files_[i].target, MOVEFILE_REPLACE_EXISTING))
+                ::DeleteFileA(files_[i].staged);
+        count_ = 0;
+    }
+
+private:
+    struct File {
+        char target[qdx::kTextSize];
+        char staged[qdx::kTextSize];
+    };
+    File files_[kSetupFileCount];
+    std::size_t count_ = 0;
+};
+
+// Writes all n bytes; false (last error set) otherwise.
+bool WriteAll(HANDLE file, const unsigned char* bytes, DWORD n) {
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes, n, &written, nullptr)) return false;
+    if (written != n) {
+        ::SetLastError(ERROR_DISK_FULL);  // a short write on a file: no room for the rest
+        return false;
+    }
+    return true;
+}
+
+// The uninstaller: a copy of the installed program with UNINSTALL_MARKER,
+// staged and renamed like the packaged files, so that a copy that cannot be
+// completed never stands as a plain client under the uninstaller's name. On
+// failure the previous uninstaller, if any, stays.
+void WriteUninstaller(const char* program, const char* uninstaller) {
+    char staged[qdx::kTextSize];
+    if (qdx::FormatText(staged, sizeof staged, "%s%s", uninstaller, kStagingSuffix) < 0) return;
+    if (::CopyFileA(program, staged, FALSE) && AppendMarker(staged, UNINSTALL_MARKER) &&
+        ::MoveFileExA(staged, uninstaller, MOVEFILE_REPLACE_EXISTING))
+        return;
+    ::DeleteFileA(staged);
+}
+
+enum class Extraction {
+    kDone,         // every file staged, the checksum matched
+    kCancelled,    // the user pressed Cancel
+    kDamaged,      // the checksum failed, or the package could not be read to its end
+    kWriteFailed,  // a file could not be written; the message was shown
+};
+
+// Copies each packaged file into its staging file, in table order, and tests
+// the checksum on the way, with the progress window kept up to date.
+Extraction ExtractPackage(InstallDialog& install, HANDLE package, const SetupTrailer& trailer, StagedFiles& staged) {
+    // A failed write ends the run; the staged files go before the message
+    // shows, so the previous install stands whatever the user does then.
+    const auto writeFailed = [&](const char* file, DWORD error) {
+        staged.Discard();
+        ShowWriteError(install.Window(), file, error);
+        return Extraction::kWriteFailed;
+    };
+    std::uint32_t accumulator = trailer.checksum;
+    const std::uint64_t total = SetupPayloadSize(trailer);
+    std::uint64_t done = 0;
+    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+        std::int32_t left = trailer.sizes[i];
+        if (left <= 0) continue;
+        const SetupFileEntry& row = SetupFileTable[i];
+        install.SetText(row.fileName, 1);
+        char target[qdx::kTextSize];
+        if (!TargetPath(install.InstallFolder(), row, target))
+            return writeFailed(row.fileName, ERROR_FILENAME_EXCED_RANGE);
+        qdx::UniqueFile out;
+        if (!staged.Create(target, out)) return writeFailed(target, ::GetLastError());
+        while (left > 0) {
+            unsigned char buffer[kChunkSize];
+            const DWORD want = left < static_cast<std::int32_t>(kChunkSize) ? static_cast<DWORD>(left) : kChunkSize;
+            DWORD got = 0;
+            // The sizes were checked against the package's length: a short
+            // read means the package changed or cannot be read, and its bytes
+            // can no longer be trusted.
+            if (!::ReadFile(package, buffer, want, &got, nullptr) || got != want) return Extraction::kDamaged;
+            accumulator = SubtractFromChecksum(accumulator, buffer, got);
+            if (!WriteAll(out.Get(), buffer, got)) {
+                const DWORD error = ::GetLastError();
+                out.Reset();  // closed, so that it can be removed
+                return writeFailed(target, error);
+            }
+            done += got;
+            install.SetProgress(static_cast<double>(done) / static_cast<double>(total));
+            left -= static_cast<std::int32_t>(got);
+            if (install.PumpMessages()) return Extraction::kCancelled;
+        }
+        out.Reset();
+        // The program carries NO_MARKER before it replaces the installed one,
+        // so that a program that could not be replaced is never touched.
+        if (row.kind == SetupFileKind::kProgram && !AppendMarker(staged.LastStaged(), NO_MARKER))
+            return writeFailed(target, ::GetLastError());
+        if (install.PumpMessages()) return Extraction::kCancelled;
+    }
+    return accumulator == 0 ? Extraction::kDone : Extraction::kDamaged;
 }
 
 void SetRegistryText(HKEY key, const char* name, const char* text) {
@@ -85,7 +245,7 @@ bool InstallDialog::MainFunction() {
     if (n == 0 || n >= sizeof packagePath) return false;
     qdx::UniqueFile package;
     SetupTrailer trailer;
-    switch (OpenSetupPackage(packagePath, kSetupFileCount, package, trailer)) {
+    switch (OpenSetupPackage(packagePath, package, trailer)) {
     case PackageOpen::kCannotOpen:
         return false;
     case PackageOpen::kDamaged:
@@ -94,49 +254,21 @@ bool InstallDialog::MainFunction() {
     case PackageOpen::kOk:
         break;
     }
-    std::uint32_t accumulator = trailer.checksum;
-    const std::uint64_t total = SetupPayloadSize(trailer);
-    std::uint64_t done = 0;
 
-    bool cancelled = false;
-    for (std::size_t i = 0; i < kSetupFileCount && !cancelled; ++i) {
-        std::int32_t left = trailer.sizes[i];
-        if (left <= 0) continue;
-        const SetupFileEntry& row = SetupFileTable[i];
-        SetText(row.fileName, 1);
-        char target[qdx::kTextSize];
-        qdx::UniqueFile out;
-        if (TargetPath(szInstallFolder, row, target))
-            out.Reset(::CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-        while (left > 0) {
-            unsigned char buffer[kChunkSize];
-            const DWORD want = left < static_cast<std::int32_t>(kChunkSize) ? static_cast<DWORD>(left) : kChunkSize;
-            DWORD got = 0;
-            if (::ReadFile(package.Get(), buffer, want, &got, nullptr) && got > 0) {
-                accumulator = SubtractFromChecksum(accumulator, buffer, got);
-                DWORD written = 0;
-                if (out) ::WriteFile(out.Get(), buffer, got, &written, nullptr);
-                done += got;
-                SetProgress(static_cast<double>(done) / static_cast<double>(total));
-            }
-            left -= static_cast<std::int32_t>(kChunkSize);
-            if (PumpMessages()) {
-                cancelled = true;
-                break;
-            }
-        }
-        out.Reset();
-        if (!cancelled && PumpMessages()) cancelled = true;
-    }
+    // Every file is written in full under its staging name first; the
+    // installed files are replaced only once all of them are written and the
+    // checksum matched.
+    StagedFiles staged;
+    const Extraction result = ExtractPackage(*this, package.Get(), trailer, staged);
     package.Reset();
-    if (PumpMessages()) return false;
-
-    // The files stay on disk after a mismatch, but nothing makes them usable.
-    if (accumulator != 0) {
+    if (result == Extraction::kCancelled || result == Extraction::kWriteFailed || PumpMessages())
+        return false;  // the staged files go with `staged`
+    if (result == Extraction::kDamaged) {
+        staged.Discard();
         ::MessageBoxA(hwnd, kInstallErrorText, kInstallErrorCaption, MB_ICONWARNING);
         return false;
     }
+    staged.Commit();
     SetText("Finalizing", 1);
     FinishInstall(*this);
     return true;
@@ -158,7 +290,7 @@ void FinishInstall(InstallDialog& install) {
     char program[qdx::kTextSize];
     qdx::CopyText(program, install.InstallFolder());
     LFile::FilePathCat(program, kProgramFileName);
-    AppendMarker(program, NO_MARKER);
+    // The program got its NO_MARKER while it was extracted.
 
     CreateStartMenuShortcut(program, kProgramShortcutName);
     char desktopShortcut[qdx::kTextSize];
@@ -168,9 +300,10 @@ void FinishInstall(InstallDialog& install) {
     char uninstaller[qdx::kTextSize];
     qdx::CopyText(uninstaller, install.InstallFolder());
     LFile::FilePathCat(uninstaller, kUninstallerFileName);
-    if (::CopyFileA(program, uninstaller, FALSE)) AppendMarker(uninstaller, UNINSTALL_MARKER);
-
-    WriteUninstallEntry(uninstaller);
+    WriteUninstaller(program, uninstaller);
+    // The entry is the system's way to start the uninstaller: it is made only
+    // when uninst.exe really is one.
+    if (ReadRunModeMarker(uninstaller) == UNINSTALL_MARKER) WriteUninstallEntry(uninstaller);
 
     char help[qdx::kTextSize];
     qdx::CopyText(help, install.InstallFolder());

@@ -32,34 +32,50 @@ std::uint32_t ReadRunModeMarker(const char* path) {
     return ReadLE32(bytes);
 }
 
-void AppendMarker(const char* path, std::uint32_t value) {
+bool AppendMarker(const char* path, std::uint32_t value) {
     qdx::UniqueFile file(
         ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+    if (!file) return false;
     unsigned char bytes[kMarkerSize];
     WriteLE32(bytes, value);
+    LARGE_INTEGER end;
+    end.QuadPart = 0;
+    if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_END)) return false;
     DWORD written = 0;
-    if (::SetFilePointer(file.Get(), 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER)
-        ::WriteFile(file.Get(), bytes, sizeof bytes, &written, nullptr);
+    if (!::WriteFile(file.Get(), bytes, sizeof bytes, &written, nullptr)) return false;
+    if (written != sizeof bytes) {
+        ::SetLastError(ERROR_DISK_FULL);  // a short write on a file: no room for the rest
+        return false;
+    }
+    return true;
 }
 
-PackageOpen OpenSetupPackage(const char* path, std::size_t count, qdx::UniqueFile& file, SetupTrailer& trailer) {
+PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer) {
     file = OpenForReading(path);
     if (!file) return PackageOpen::kCannotOpen;
-    if (count < 1 || count > kMaxSetupFiles) return PackageOpen::kDamaged;
     LARGE_INTEGER length;
     if (!::GetFileSizeEx(file.Get(), &length)) return PackageOpen::kDamaged;
-    const std::size_t trailerSize = SetupTrailerSize(count);
+    constexpr std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
     if (length.QuadPart < static_cast<LONGLONG>(trailerSize)) return PackageOpen::kDamaged;
 
-    unsigned char bytes[SetupTrailerSize(kMaxSetupFiles)];
+    unsigned char bytes[trailerSize];
     if (!SeekFromEnd(file.Get(), static_cast<LONGLONG>(trailerSize)) ||
         !ReadExactly(file.Get(), bytes, static_cast<DWORD>(trailerSize)) ||
-        !ParseSetupTrailer(bytes, count, trailer))
+        !ParseSetupTrailer(bytes, kSetupFileCount, trailer) ||
+        !SetupSizesSound(trailer, static_cast<std::uint64_t>(length.QuadPart)))
         return PackageOpen::kDamaged;
-    // Checked before anything is extracted: sizes beyond the end would write
-    // truncated files over a working install.
-    if (!SetupTrailerFits(trailer, static_cast<std::uint64_t>(length.QuadPart))) return PackageOpen::kDamaged;
+
+    // Each file's start, checked against its kind before anything is written.
+    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+        unsigned char head[kSetupHeadSize];
+        const DWORD want = static_cast<DWORD>(
+            trailer.sizes[i] < static_cast<std::int32_t>(kSetupHeadSize) ? trailer.sizes[i] : kSetupHeadSize);
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(SetupFileOffset(trailer, i));
+        if (!::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) || !ReadExactly(file.Get(), head, want) ||
+            !SetupFileStartSound(SetupFileTable[i].kind, head, want, kBuildMachine))
+            return PackageOpen::kDamaged;
+    }
 
     LARGE_INTEGER start;
     start.QuadPart = 0;

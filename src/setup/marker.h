@@ -10,16 +10,28 @@
 // shorter than a marker.
 std::uint32_t ReadRunModeMarker(const char* path);
 
-// Appends the 4-byte value at the end of an existing file; nothing happens
-// when the file cannot be opened.
-void AppendMarker(const char* path, std::uint32_t value);
+// Appends the 4-byte value at the end of an existing file. False when the
+// file cannot be opened or not all 4 bytes were written (the last error then
+// says why); a file left that way does not end with the value.
+bool AppendMarker(const char* path, std::uint32_t value);
+
+// The PE machine type this program was built for: a package it heads must
+// carry a program of the same kind.
+#if defined(__x86_64__) || defined(_M_X64)
+constexpr std::uint16_t kBuildMachine = kMachineAmd64;
+#elif defined(__i386__) || defined(_M_IX86)
+constexpr std::uint16_t kBuildMachine = kMachineI386;
+#else
+#error "the setup package holds programs for i386 or AMD64 only"
+#endif
 
 enum class PackageOpen {
-    kOk,          // trailer read, every named file lies inside the package; file at offset 0
+    kOk,          // the package is sound (see SetupSizesSound, SetupFileStartSound); file at offset 0
     kCannotOpen,  // the install ends silently
-    kDamaged,     // trailer unreadable or naming more bytes than the package holds
+    kDamaged,     // trailer unreadable, sizes that do not fill the package, or a file that starts wrong
 };
 
-// Opens the package at path for sequential reading of its files and reads the
-// trailer of `count` files (1..128).
-PackageOpen OpenSetupPackage(const char* path, std::size_t count, qdx::UniqueFile& file, SetupTrailer& trailer);
+// Opens the package at path for sequential reading of its files, reads the
+// trailer of the kSetupFileCount files of SetupFileTable and checks that the
+// package is sound before anything is extracted.
+PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer);

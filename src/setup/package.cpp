@@ -32,10 +32,56 @@ std::uint64_t SetupPayloadSize(const SetupTrailer& trailer) {
     return total;
 }
 
-bool SetupTrailerFits(const SetupTrailer& trailer, std::uint64_t packageLength) {
+std::uint64_t SetupFileOffset(const SetupTrailer& trailer, std::size_t index) {
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i < index && i < trailer.count && i < kMaxSetupFiles; ++i)
+        if (trailer.sizes[i] > 0) offset += static_cast<std::uint64_t>(trailer.sizes[i]);
+    return offset;
+}
+
+bool SetupSizesSound(const SetupTrailer& trailer, std::uint64_t packageLength) {
+    if (trailer.count < 1 || trailer.count > kMaxSetupFiles) return false;
+    for (std::size_t i = 0; i < trailer.count; ++i)
+        if (trailer.sizes[i] <= 0) return false;
     const std::uint64_t trailerSize = SetupTrailerSize(trailer.count);
-    if (packageLength < trailerSize) return false;
-    return SetupPayloadSize(trailer) <= packageLength - trailerSize;
+    return packageLength >= trailerSize && SetupPayloadSize(trailer) == packageLength - trailerSize;
+}
+
+std::uint16_t PeMachine(const unsigned char* head, std::size_t length) {
+    constexpr std::size_t kLfanewAt = 0x3C;
+    constexpr std::size_t kSignatureAndMachine = 6;  // "PE\0\0", then the 16-bit machine field
+    if (!head || length < kLfanewAt + 4 || head[0] != 'M' || head[1] != 'Z') return 0;
+    const std::uint32_t lfanew = ReadLE32(head + kLfanewAt);
+    if (lfanew > length || length - lfanew < kSignatureAndMachine) return 0;
+    const unsigned char* pe = head + lfanew;
+    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return 0;
+    return static_cast<std::uint16_t>(pe[4] | pe[5] << 8);
+}
+
+bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::size_t length, std::uint16_t machine) {
+    switch (kind) {
+    case SetupFileKind::kProgram:
+        return machine != 0 && PeMachine(head, length) == machine;
+    case SetupFileKind::kHelp:
+        return head && length >= 4 && ReadLE32(head) == kHelpFileMagic;
+    }
+    return false;
+}
+
+bool SetupPackageSound(const unsigned char* package, std::size_t length, std::uint16_t machine) {
+    const std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
+    SetupTrailer trailer;
+    if (!package || length < trailerSize ||
+        !ParseSetupTrailer(package + length - trailerSize, kSetupFileCount, trailer) ||
+        !SetupSizesSound(trailer, length))
+        return false;
+    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+        const std::size_t size = static_cast<std::size_t>(trailer.sizes[i]);
+        const std::size_t head = size < kSetupHeadSize ? size : kSetupHeadSize;
+        const unsigned char* start = package + SetupFileOffset(trailer, i);
+        if (!SetupFileStartSound(SetupFileTable[i].kind, start, head, machine)) return false;
+    }
+    return true;
 }
 
 std::uint32_t AddToChecksum(std::uint32_t sum, const unsigned char* bytes, std::size_t n) {

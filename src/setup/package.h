@@ -24,17 +24,27 @@ constexpr char kInstallErrorText[] =
     "and install again.";
 constexpr char kInstallErrorCaption[] = "Install Error";
 
+// What a packaged file must start with, checked before anything is written:
+// a trailer that lies but still adds up (sizes swapped, or a file cut short
+// with its bytes left as spare) would otherwise install one file's bytes
+// under another's name.
+enum class SetupFileKind {
+    kProgram,  // a PE image of the machine the program was built for; installed with NO_MARKER behind it
+    kHelp,     // a WinHelp file
+};
+
 struct SetupFileEntry {
     // Null, "ProgramFiles" or "DataFiles": the install folder itself; any other
     // text names a subfolder of it.
     const char* folderKey;
     const char* fileName;  // null ends the table
+    SetupFileKind kind;
 };
 
 constexpr SetupFileEntry SetupFileTable[] = {
-    {nullptr, "qdxremote.exe"},  // file 0: the program, which heads the package
-    {nullptr, "qdxremote.hlp"},
-    {nullptr, nullptr},
+    {nullptr, "qdxremote.exe", SetupFileKind::kProgram},  // file 0: the program, which heads the package
+    {nullptr, "qdxremote.hlp", SetupFileKind::kHelp},
+    {nullptr, nullptr, SetupFileKind::kProgram},
 };
 
 // The reader keeps the size fields in a table of this many entries.
@@ -71,11 +81,34 @@ void WriteSetupTrailer(const SetupTrailer& trailer, unsigned char* out);
 // Bytes of packaged files the trailer names: the positive sizes, summed
 // without wrapping.
 std::uint64_t SetupPayloadSize(const SetupTrailer& trailer);
-// Whether a package of packageLength bytes really holds the trailer and every
-// file the trailer names. A damaged trailer can name sizes far beyond the end
-// of the file; extracting by them would overwrite a working install with
-// truncated files before the checksum could fail.
-bool SetupTrailerFits(const SetupTrailer& trailer, std::uint64_t packageLength);
+// Where file `index` starts: the positive sizes before it, summed.
+std::uint64_t SetupFileOffset(const SetupTrailer& trailer, std::size_t index);
+// Whether the sizes account for a package of packageLength bytes exactly:
+// every file is there (size above 0), and the files and the trailer fill the
+// package to its last byte. Sizes beyond the end would cut files short;
+// spare bytes before the trailer mean a size is smaller than its file.
+bool SetupSizesSound(const SetupTrailer& trailer, std::uint64_t packageLength);
+
+// PE machine types a program of this product is built for.
+constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+// The WinHelp file magic, the first 4 bytes of every help file.
+constexpr std::uint32_t kHelpFileMagic = 0x00035F3F;
+// The kind check reads at most this many bytes of a file's start; a PE header
+// that begins further in is refused (the linkers used put it at 0x80).
+constexpr std::size_t kSetupHeadSize = 4096;
+
+// The machine type of the PE image whose first bytes are head; 0 when they
+// are not an MZ stub whose e_lfanew points, inside head, at "PE\0\0" and a
+// machine field.
+std::uint16_t PeMachine(const unsigned char* head, std::size_t length);
+// Whether a file of `kind` may start with head (its first bytes: all of the
+// file, or kSetupHeadSize of them). machine: the one a program must be for.
+bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::size_t length, std::uint16_t machine);
+// A whole package in memory, its trailer of kSetupFileCount files included:
+// the sizes are sound and every file starts as its row's kind must. The
+// checksum is not part of it (the install tests it while extracting).
+bool SetupPackageSound(const unsigned char* package, std::size_t length, std::uint16_t machine);
 
 // The checksum is the sum, modulo 2^32, of every packaged byte. The reader
 // starts from the stored value and subtracts what it reads: 0 at the end

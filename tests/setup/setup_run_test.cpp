@@ -1,14 +1,18 @@
 // The real qdxsetup.exe and the uninstaller it leaves, run as a user would:
 // with Program Files pointed at a temporary folder (whose path has spaces),
 // the licence page driven, message boxes answered. The tests run in order and
-// build on each other: corrupt name, damaged package, install, cut package,
-// uninstall in two processes (No), uninstall with an argument (Yes).
+// build on each other: corrupt name, damaged package, install, unsound
+// packages and Cancel over that install, uninstall in two processes (No),
+// uninstall with an argument (Yes). SetupFullDisk runs in a test entry of its
+// own, under a file-size limit (file_size_limit.sh).
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +60,48 @@ bool WriteBytes(const std::string& path, const Bytes& bytes) {
 Bytes Concat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// Every file directly in folder, by name, with its bytes: the same map
+// before and after a run means the files are unchanged byte for byte and no
+// file (a temporary one, say) was left behind.
+std::map<std::string, Bytes> FolderFiles(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files[found.cFileName] = ReadBytes(folder + "\\" + found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return files;
+}
+
+// Names of the files added, removed or changed between two FolderFiles maps;
+// empty when none.
+std::string Changes(const std::map<std::string, Bytes>& before, const std::map<std::string, Bytes>& after) {
+    std::string changes;
+    for (const auto& [name, bytes] : before) {
+        const auto now = after.find(name);
+        if (now == after.end()) changes += " removed " + name;
+        else if (now->second != bytes) changes += " changed " + name;
+    }
+    for (const auto& [name, bytes] : after)
+        if (!before.count(name)) changes += " added " + name;
+    return changes;
+}
+
+// The text of a message box: its longest static text.
+std::string MessageBoxText(HWND box) {
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[32] = "";
+        GetClassNameA(child, name, sizeof name);
+        const std::string t = client::WindowText(child);
+        if (lstrcmpiA(name, "Static") == 0 && t.size() > text.size()) text = t;
+    }
+    return text;
 }
 
 std::string FullPath(const char* relative) {
@@ -225,7 +271,7 @@ protected:
         World& w = *world;
         w.package = ReadBytes(FullPath(".\\qdxsetup.exe"));
         if (w.package.size() > 16 && ParseSetupTrailer(w.package.data() + w.package.size() - 16, 2, w.trailer) &&
-            SetupTrailerFits(w.trailer, w.package.size())) {
+            SetupSizesSound(w.trailer, w.package.size())) {
             w.program.assign(w.package.begin(), w.package.begin() + w.trailer.sizes[0]);
             w.help.assign(w.package.begin() + w.trailer.sizes[0],
                           w.package.begin() + w.trailer.sizes[0] + w.trailer.sizes[1]);
@@ -247,10 +293,18 @@ protected:
 
     // Runs a copy of the package under name, accepts the licence terms, and
     // returns the process id (0 when the page never came).
-    static DWORD StartAndAcceptLicence(const std::string& name, const Bytes& bytes, HWND* progress) {
+    static DWORD StartAndAcceptLicence(const std::string& name, const Bytes& bytes, HWND* progress,
+                                       bool cancel = false) {
         const std::string path = P().root + "\\" + name;
         if (!WriteBytes(path, bytes)) return 0;
-        const DWORD pid = world->processes.Start(path);
+        return AcceptLicence(world->processes.Start(path), progress, cancel);
+    }
+
+    // cancel: presses the progress window's Cancel right behind Next. Both
+    // messages wait in the setup's queue in that order; the licence page's
+    // loop ends after Next, so Cancel is taken by the extraction's first look
+    // at its messages.
+    static DWORD AcceptLicence(DWORD pid, HWND* progress, bool cancel = false) {
         HWND page = WaitForDialog(pid, kLicenceCaption);
         if (!page) return 0;
         *progress = client::FindDialog(pid, kProgressCaption);
@@ -268,17 +322,22 @@ protected:
                      reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LICENCE_AGREE)));
         EXPECT_TRUE(IsWindowEnabled(next));
         Press(page, IDOK);
+        if (cancel) Press(*progress, IDCANCEL);
         return pid;
     }
 
-    // Waits for "Install Error" of pid, checks its owner, presses OK.
-    static void AnswerInstallError(DWORD pid, HWND owner) {
+    // Waits for "Install Error" of pid, checks its owner, presses OK; the
+    // box's text in *text.
+    static void AnswerInstallError(DWORD pid, HWND owner, std::string* text = nullptr) {
         HWND box = WaitForDialog(pid, "Install Error");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
+        if (text) *text = MessageBoxText(box);
         Press(box, IDOK);
     }
 };
+
+const char kCorruptText[] = "Installation file corrupt.";
 
 TEST_F(SetupRun, ProgramNamedLikeSetupShowsCorruptMessage) {
     const std::string copy = P().root + "\\mysetup.exe";
@@ -289,7 +348,7 @@ TEST_F(SetupRun, ProgramNamedLikeSetupShowsCorruptMessage) {
     EXPECT_FALSE(FolderExists(P().programFiles + "\\Tallowind"));
 }
 
-TEST_F(SetupRun, DamagedPackageFailsAfterExtraction) {
+TEST_F(SetupRun, DamagedPackageInstallsNothing) {
     Bytes damaged = world->package;
     damaged[world->trailer.sizes[0] + 100] ^= 0x01;  // a byte of the help file
     HWND progress = nullptr;
@@ -297,12 +356,10 @@ TEST_F(SetupRun, DamagedPackageFailsAfterExtraction) {
     ASSERT_NE(pid, 0u);
     AnswerInstallError(pid, progress);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
-    // Extracted as they came, but nothing made usable or started.
-    EXPECT_EQ(ReadBytes(P().program), world->program);
-    EXPECT_EQ(ReadBytes(P().help).size(), world->help.size());
+    // Extracted and checked, then thrown away: nothing is installed.
+    EXPECT_TRUE(FolderFiles(P().installFolder).empty());
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "Logs"), P().logs);
     EXPECT_TRUE(FolderExists(P().logs));
-    EXPECT_FALSE(FileExists(P().uninstaller));
     EXPECT_FALSE(FileExists(P().desktopLink));
     EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_EQ(client::CountMainWindows(), 0);
@@ -335,19 +392,81 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     world->processes.EndAll();
 }
 
-TEST_F(SetupRun, PackageCutInTheMiddleWritesNothing) {
-    const Bytes before = ReadBytes(P().program);
-    ASSERT_FALSE(before.empty());
-    Bytes cut = world->package;  // trailer intact, 100 bytes of the help file gone
-    cut.erase(cut.begin() + world->trailer.sizes[0] + 10, cut.begin() + world->trailer.sizes[0] + 110);
+// Over a working install: each package is refused with the corrupt-file
+// message, and the install stays byte for byte, with no file left beside it.
+TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+    ASSERT_EQ(before.count("qdxremote.exe"), 1u);
+    const std::size_t s0 = world->trailer.sizes[0];
+    const auto withTrailer = [](std::int32_t size0, std::int32_t size1, std::uint32_t checksum) {
+        Bytes bytes = world->package;
+        SetupTrailer lie = world->trailer;
+        lie.sizes[0] = size0, lie.sizes[1] = size1, lie.checksum = checksum;
+        WriteSetupTrailer(lie, bytes.data() + bytes.size() - SetupTrailerSize(2));
+        return bytes;
+    };
+    const SetupTrailer& t = world->trailer;
+    Bytes flipped = world->package, cut = world->package;
+    flipped[s0 + 100] ^= 0x01;  // fails only the checksum, after extraction
+    cut.erase(cut.begin() + s0 + 10, cut.begin() + s0 + 110);
+    // The help file ends in zero bytes: the trailers below still add up.
+    ASSERT_EQ(world->help.back(), 0);
+    struct Case { const char* name; Bytes bytes; } cases[] = {
+        {"one flipped byte", flipped},
+        {"cut in the middle", cut},
+        {"help size smaller, spare bytes left", withTrailer(t.sizes[0], t.sizes[1] - 1, t.checksum)},
+        {"sizes swapped", withTrailer(t.sizes[1], t.sizes[0], t.checksum)},
+        {"both sizes 0, checksum 0", withTrailer(0, 0, 0)},
+        {"help size 0", withTrailer(t.sizes[0], 0, t.checksum)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND progress = nullptr;
+        const DWORD pid = StartAndAcceptLicence("qdxsetup-unsound.exe", c.bytes, &progress);
+        ASSERT_NE(pid, 0u);
+        std::string text;
+        AnswerInstallError(pid, progress, &text);
+        EXPECT_EQ(text.rfind(kCorruptText, 0), 0u) << text;
+        EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+        EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
+        EXPECT_EQ(client::CountMainWindows(), 0);
+    }
+}
+
+TEST_F(SetupRun, CancelDuringExtractionLeavesTheInstallAsItWas) {
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+    ASSERT_EQ(before.count("qdxremote.exe"), 1u);
     HWND progress = nullptr;
-    const DWORD pid = StartAndAcceptLicence("qdxsetup-cut.exe", cut, &progress);
+    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress, true);
     ASSERT_NE(pid, 0u);
-    AnswerInstallError(pid, progress);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
-    EXPECT_EQ(ReadBytes(P().program), before);
-    EXPECT_EQ(ReadBytes(P().help), world->help);
+    EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
     EXPECT_EQ(client::CountMainWindows(), 0);
+}
+
+// A file that cannot be replaced (held open here, as a running program's file
+// would be) keeps its content; the rest is installed and the install goes on.
+TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
+    const Bytes oldHelp = {'o', 'l', 'd'};
+    ASSERT_TRUE(WriteBytes(P().help, oldHelp));
+    ASSERT_TRUE(DeleteFileA(P().uninstaller.c_str()));
+    HANDLE held = CreateFileA(P().help.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
+    HWND client = nullptr;
+    const bool started =
+        client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
+    if (started) world->processes.Track(WindowProcess(client));
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    CloseHandle(held);
+    EXPECT_TRUE(started);
+    EXPECT_EQ(ReadBytes(P().help), oldHelp);
+    const std::map<std::string, Bytes> files = FolderFiles(P().installFolder);
+    EXPECT_EQ(files.size(), 3u);  // no staged file left
+    EXPECT_EQ(ReadBytes(P().uninstaller), Concat(ReadBytes(P().program), {0x0F, 0x0F, 0xF0, 0xF0}));
+    world->processes.EndAll();
+    EXPECT_TRUE(WriteBytes(P().help, world->help));
 }
 
 TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
@@ -391,6 +510,33 @@ TEST_F(SetupRun, UninstallerWithArgumentRemovesShortcutsAndEntryOnly) {
     EXPECT_TRUE(FolderExists(P().logs));
     EXPECT_TRUE(FolderExists(P().maker));
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
+}
+
+// A disk that fills up during the install, made by the file-size limit its
+// test entry runs under (no file can grow to the program's size): the write
+// error names the file and the system's reason, and the previous install
+// stays as it was.
+class SetupFullDisk : public SetupRun {};
+
+TEST_F(SetupFullDisk, WriteFailureLeavesTheInstallAsItWas) {
+    if (!std::getenv("QDX_FILE_SIZE_LIMIT_KB")) GTEST_SKIP() << "runs in its own test entry, under file_size_limit.sh";
+    // A previous install of small files: the limit keeps this process from
+    // writing anything of the package's size.
+    CreateDirectoryA(P().maker.c_str(), nullptr);
+    CreateDirectoryA(P().installFolder.c_str(), nullptr);
+    for (const std::string& f : {P().program, P().help, P().uninstaller}) ASSERT_TRUE(WriteBytes(f, {'o', 'l', 'd'}));
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+
+    HWND progress = nullptr;
+    const DWORD pid = AcceptLicence(world->processes.Start(FullPath(".\\qdxsetup.exe")), &progress);
+    ASSERT_NE(pid, 0u);
+    std::string text;
+    AnswerInstallError(pid, progress, &text);
+    EXPECT_NE(text.find("The file " + P().program + " could not be written."), std::string::npos) << text;
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
+    EXPECT_EQ(client::CountMainWindows(), 0);
+    EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 }  // namespace

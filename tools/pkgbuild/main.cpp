@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
 
     std::vector<pkgbuild::Bytes> files(inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (!pkgbuild::ReadFile(inputs[i], files[i])) {
-            std::fprintf(stderr, "%s: error: cannot read the file\n", inputs[i].c_str());
+        std::string reason;
+        if (!pkgbuild::ReadFile(inputs[i], files[i], &reason)) {
+            std::fprintf(stderr, "%s: error: cannot read the file: %s\n", inputs[i].c_str(), reason.c_str());
             return 1;
         }
     }

@@ -10,11 +10,15 @@ namespace pkgbuild {
 using Bytes = std::vector<unsigned char>;
 
 // files[0] is the program executable. Fails (with a reason in error) when the
-// number of files differs from the program's file table, a file is empty, or
-// a size does not fit the format's signed 32-bit fields.
+// number of files differs from the program's file table, a file is empty or
+// does not start as its row's kind must (the program: a PE image for i386 or
+// AMD64, which the other checks then assume), or a size does not fit the
+// format's signed 32-bit fields: what the program would refuse to install.
 bool BuildPackage(const std::vector<Bytes>& files, Bytes& package, std::string& error);
 
-bool ReadFile(const std::string& path, Bytes& bytes);
+// False for a file that cannot be opened or read (a directory among them),
+// with the system's reason in *reason when given.
+bool ReadFile(const std::string& path, Bytes& bytes, std::string* reason = nullptr);
 // Writes through a temporary file and a rename, so a failed run never leaves
 // a half-written package under the final name.
 bool WriteFile(const std::string& path, const Bytes& bytes);
