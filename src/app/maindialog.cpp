@@ -58,6 +58,8 @@ void MainDialog::InitDialog() {
         if (previous) ::DestroyIcon(previous);
     }
 
+    // Broadcast by a restarted shell, which has forgotten every tray icon.
+    taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
@@ -197,6 +199,10 @@ void MainDialog::CmExit() {
 }
 
 INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (taskbarCreated && message == taskbarCreated) {  // registered: no case label
+        RestoreNotifyIcon();
+        return TRUE;
+    }
     switch (message) {
     case WM_TRAYNOTIFY:
         EvTrayNotify(lParam);
@@ -205,7 +211,10 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         EvHotKey(lParam);
         return TRUE;
     case WM_TIMER:
-        RotateStatus(wParam);
+        if (wParam == kHotKeyReleaseTimer)
+            PollHeldHotKeys();
+        else
+            RotateStatus(wParam);
         return TRUE;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -281,7 +290,9 @@ void MainDialog::ShowLevel(WPARAM wParam) {
 }
 
 void MainDialog::ShowStatus(WPARAM wParam, LPARAM lParam) {
-    LinkStatusText text(lParam);  // frees the worker's copy when done
+    // Only a text our own worker posted is taken (and freed when done); a
+    // message with anything else in lParam, from whatever process, is ignored.
+    LinkStatusText text(lParam);
     if (!text.Get()) return;
     WriteLogLine(text.Get());
     if (wParam) {

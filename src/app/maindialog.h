@@ -45,6 +45,7 @@ public:
     void AddNotifyIcon();
     void UpdateNotifyIcon();
     void RemoveNotifyIcon();
+    void RestoreNotifyIcon();  // after the shell restarted: the icon again, with the current lamp
     void HotKeyStart();
     void HotKeyStop();
     void EvHotKey(LPARAM lParam);
@@ -54,6 +55,9 @@ public:
     bool Hot() const noexcept { return hot != 0; }
 
 private:
+    static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)
+
+    void PollHeldHotKeys();
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);
@@ -66,6 +70,9 @@ private:
     HWND hTooltip = nullptr;      // made by the first AddTool
     unsigned char hot = 0;        // the mouse is over the Record button
     unsigned char recording = 0;  // a worker run is active (set by its messages only)
+    unsigned char prompting = 0;  // CmRecord is asking for the record data
+    unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
+    UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
     QDXConnect worker;
 };
 

@@ -8,7 +8,10 @@ constexpr char kPromptDefault[] = "Enter file number";
 }
 
 void MainDialog::CmRecord() {
-    if (recording) return;  // a run is already in progress
+    // A run is already in progress, or the prompt for one is up: a record
+    // command that reaches the window through the prompt's loop (a hot key,
+    // the tray menu) must not open a second prompt.
+    if (recording || prompting) return;
     char data[qdx::kTextSize] = "";
     if (ReadSettingBool(kSectionSettings, kSettingPromptForData, false)) {
         CmOpen();
@@ -16,7 +19,10 @@ void MainDialog::CmRecord() {
         ReadSetting(kSectionSettings, kSettingPrompt, kPromptDefault, label);
         ReadSetting(kSectionSettings, kSettingPromptPrevious, "", data);
         LTextEditDlg prompt(data, label);
-        if (!prompt.Open(hwnd, kTextEditTemplate)) return;
+        prompting = 1;
+        const bool entered = prompt.Open(hwnd, kTextEditTemplate);
+        prompting = 0;
+        if (!entered) return;
         // The main window may have been closed while the prompt was up (a
         // WM_CLOSE from another process); then there is nobody to report to.
         if (!hwnd) return;

@@ -67,5 +67,8 @@ void MainDialog::CmSettings() {
     HotKeyStop();
     SettingDialog dialog;
     dialog.Open(hwnd, MAKEINTRESOURCEA(IDD_SETTINGS));
+    // The main window may have been closed meanwhile (a WM_CLOSE from another
+    // process): keys registered now would belong to no window.
+    if (!hwnd) return;
     HotKeyStart();
 }

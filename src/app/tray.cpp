@@ -26,8 +26,8 @@ static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the tray record, 32-
 
 // Adds or modifies the icon with the 16 x 16 image of an icon resource. The
 // shell copies the image, so the loaded icon goes when the call is done; one
-// that fails to load is passed as no icon.
-void SetTrayIcon(HWND window, DWORD action, int iconId) {
+// that fails to load is passed as no icon. False when the shell refused.
+bool SetTrayIcon(HWND window, DWORD action, int iconId) {
     qdx::UniqueIcon icon(static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
                                                           kTrayIconSize, kTrayIconSize, 0)));
     NOTIFYICONDATAA data = {};
@@ -39,7 +39,7 @@ void SetTrayIcon(HWND window, DWORD action, int iconId) {
     data.hIcon = icon.Get();
     static_assert(sizeof kTrayTip <= 64, "the tip fits the record's first-form field");
     qdx::CopyText(data.szTip, 64, kTrayTip);
-    ::Shell_NotifyIconA(action, &data);
+    return ::Shell_NotifyIconA(action, &data) != FALSE;
 }
 
 }  // namespace
@@ -50,6 +50,13 @@ void MainDialog::AddNotifyIcon() {
 
 void MainDialog::UpdateNotifyIcon() {
     SetTrayIcon(hwnd, NIM_MODIFY, recording ? IDI_LAMP_RED : IDI_LAMP_ORANGE);
+}
+
+// A restarted shell knows no icons, so the client's is added again as it is
+// now, or a client closed to the tray could not be reached any more. When the
+// shell still has it (the message came for another reason), it is updated.
+void MainDialog::RestoreNotifyIcon() {
+    if (!SetTrayIcon(hwnd, NIM_ADD, recording ? IDI_LAMP_RED : IDI_LAMP_ORANGE)) UpdateNotifyIcon();
 }
 
 void MainDialog::RemoveNotifyIcon() {

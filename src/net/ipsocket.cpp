@@ -165,26 +165,39 @@ int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigne
     return kLinkDone;
 }
 
-unsigned short SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort) {
+bool SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort,
+                   unsigned short& port) {
+    constexpr unsigned kHighestPort = 65535;
+    port = 0;
     qdx::CopyText(host, szServer);
+    if (host[0] == '[') return false;  // "[::1]:264": an IPv6 address
     char* colon = strchr(host, ':');
-    if (!colon) return defaultPort;
+    if (!colon) {
+        port = defaultPort;
+        return true;
+    }
     *colon = '\0';
-    // atoi's reading (blanks, a sign, the leading digits), kept to 16 bits
-    // without overflow: the port is used without a range check.
+    // Digits only: no blanks, no sign, nothing after them, and no wrap-around.
     const char* p = colon + 1;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p == '\0') return false;
     unsigned value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) value = (value * 10u + static_cast<unsigned>(*p - '0')) & 0xFFFFu;
-    if (negative) value = (0x10000u - value) & 0xFFFFu;
-    return static_cast<unsigned short>(value);
+    for (; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10u + static_cast<unsigned>(*p - '0');
+        if (value > kHighestPort) return false;
+    }
+    if (value == 0) return false;
+    port = static_cast<unsigned short>(value);
+    return true;
 }
 
 int ProcessConnectWithPort(const LSignalObject& stop, SOCKET& s, const char* szServer, unsigned short defaultPort,
                            int budgetMs, bool noDelay) {
     char host[qdx::kTextSize];
-    unsigned short port = SplitHostPort(szServer, host, defaultPort);
+    unsigned short port = 0;
+    if (!SplitHostPort(szServer, host, defaultPort, port)) {
+        CloseSocket(s);  // as every failed connect leaves it
+        return kLinkFailed;
+    }
     return ProcessConnect(stop, s, host, port, budgetMs, noDelay);
 }

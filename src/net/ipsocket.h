@@ -45,9 +45,14 @@ int ProcessRecvReady(const LSignalObject& stop, SOCKET& s, void* buffer, unsigne
 // Receives exactly nBytes; the budget applies afresh to every quiet period.
 int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned nBytes, int budgetMs);
 
-// Copies the server text into host, ends it at the first ':' and returns the
-// number after that (atoi-like, taken as 16 bits), or defaultPort without ':'.
-unsigned short SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort);
-// SplitHostPort, then ProcessConnect to that host and port.
+// Copies the server text into host and ends it at the first ':'. Without a
+// ':' the port is defaultPort; with one, the rest must be a port number 1 to
+// 65535 in plain decimal digits. False (refused) for any other port text and
+// for a bracketed IPv6 literal, since the link is IPv4 only: a typo must not
+// send the login to some other port. port is 0 when refused.
+bool SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort,
+                   unsigned short& port);
+// SplitHostPort, then ProcessConnect to that host and port. A refused server
+// text fails (2) without a socket being made.
 int ProcessConnectWithPort(const LSignalObject& stop, SOCKET& s, const char* szServer, unsigned short defaultPort,
                            int budgetMs, bool noDelay);

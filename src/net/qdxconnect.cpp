@@ -62,7 +62,7 @@ struct QDXConnect::Run {
         char text[kStatusSize];
         qdx::FormatText(text, sizeof text, format, szServer);
         LPARAM copy = LinkStatusText::Make(text);
-        if (!PostSurely(WM_LINK_STATUS, kind, copy)) LinkStatusText::Discard(copy);
+        if (copy && !PostSurely(WM_LINK_STATUS, kind, copy)) LinkStatusText::Discard(copy);
     }
 };
 

@@ -75,7 +75,11 @@ HWND FindMainWindow(DWORD processId) {
 }
 
 int CountMainWindows() {
-    FindData d = {0, kTitle, "#32770", nullptr, 0};
+    return CountDialogs(0, kTitle);
+}
+
+int CountDialogs(DWORD processId, const char* caption) {
+    FindData d = {processId, caption, "#32770", nullptr, 0};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
     return d.count;
 }

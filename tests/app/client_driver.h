@@ -36,6 +36,7 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = kWaitMs) {
 HWND FindDialog(DWORD processId, const char* caption);
 HWND FindMainWindow(DWORD processId);  // visible or not
 int CountMainWindows();                // of every process
+int CountDialogs(DWORD processId, const char* caption);
 
 // qdxremote.exe of the working directory, started by the test.
 class Process {

@@ -331,20 +331,30 @@ TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
 }
 
 TEST(ClientRun, WorkerMessagesAreTakenSafely) {
-    ResetSettings();
+    Bench s;
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
     Process client;
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
     HWND meter = GetDlgItem(main, IDC_MAIN_LEVEL);
     const std::string before = ControlText(main, IDC_MAIN_LOG);
+    const std::size_t linesBefore = LogLines(s.logs).size();
 
-    // A status message without text: nothing at all, its alert part included.
+    // Status messages that no worker of the client posted: no text, small
+    // integers, and addresses of nothing or of this process's memory. Nothing
+    // is read or freed and nothing is logged, the alert part included.
     PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
-    PostMessageA(main, WM_LINK_STATUS, 1, 0);
+    static const char forgedText[] = "forged";
+    const LPARAM forged[] = {0, 1, 35, 0x1000, -1, static_cast<LPARAM>(0x7FFE0000),
+                             reinterpret_cast<LPARAM>(forgedText), reinterpret_cast<LPARAM>(&main)};
+    for (LPARAM lParam : forged)
+        for (WPARAM kind : {0, 1}) PostMessageA(main, WM_LINK_STATUS, kind, lParam);
     Sleep(500);
+    ASSERT_TRUE(IsWindow(main)) << "the client went down";
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_EQ(ControlText(main, IDC_MAIN_LOG), before);
+    EXPECT_EQ(LogLines(s.logs).size(), linesBefore);
 
     // Levels beyond a byte are clamped to -127..127 before the meter's own scale:
     // without that, 200 would wrap to -56 and -200 to +56.
@@ -365,7 +375,19 @@ TEST(ClientRun, WorkerMessagesAreTakenSafely) {
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(meter) == FALSE; }));
     EXPECT_TRUE(IsWindow(main));
 
+    // The client's own worker is still heard.
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] {
+        return ControlText(main, IDC_MAIN_LOG).find("Disconnecting from " + s.recorder.Address()) != std::string::npos;
+    }));
+
     PostMessageA(main, WM_COMMAND, CM_OPEN, 0);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
     ExitWithNo(client, main);
+    const auto lines = LogLines(s.logs);
+    EXPECT_EQ(lines.size(), linesBefore + 4) << "Connecting, Connected, Disconnecting, Exit";
+    EXPECT_GE(FindLine(lines, "Connected to " + s.recorder.Address()), 0);
 }

@@ -233,3 +233,29 @@ TEST_F(MainDialogTest, RecordButtonShowsGreyOrangeOrRedLamp) {
     EXPECT_TRUE(Red(recordingHot)) << std::hex << recordingHot;
     EXPECT_TRUE(Red(recordingAway)) << std::hex << recordingAway;
 }
+
+namespace {
+
+Scripted* g_closing = nullptr;
+
+// Closes the main window as soon as its settings dialog is up, the way a
+// WM_CLOSE answered No would while the dialog is open.
+void CALLBACK CloseUnderSettings(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_closing && client::FindDialog(GetCurrentProcessId(), "Settings")) g_closing->Close(0);
+}
+
+}  // namespace
+
+TEST_F(MainDialogTest, SettingsClosedWithTheWindowLeaveTheHotKeysFree) {
+    RunMain([&](Scripted& d) {
+        g_closing = &d;
+        UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseUnderSettings);
+        d.CmSettings();  // returns once the window, and with it the dialog, is gone
+        KillTimer(nullptr, timer);
+        g_closing = nullptr;
+        EXPECT_EQ(d.Hwnd(), nullptr);
+    });
+    // Keys taken for no window would belong to this thread from now on.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 0x7FF0, 0, VK_F5));
+    UnregisterHotKey(nullptr, 0x7FF0);
+}

@@ -43,13 +43,25 @@ bool TrayIconExists(HWND window, UINT id) {
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
-// Whether some other program holds F5 as a system-wide hot key: then this
-// process cannot have it.
-bool F5Taken() {
-    if (!RegisterHotKey(nullptr, 0x7FF0, 0, VK_F5)) return true;
+// Whether some other program holds the key as a system-wide hot key: then
+// this process cannot have it.
+bool KeyTaken(UINT key) {
+    if (!RegisterHotKey(nullptr, 0x7FF0, 0, key)) return true;
     UnregisterHotKey(nullptr, 0x7FF0);
     return false;
 }
+bool F5Taken() { return KeyTaken(VK_F5); }
+
+// A recorder that accepts alice/secret, with the client's settings pointing at it.
+struct Bench {
+    std::string logs = ResetSettings();
+    RecorderProcess recorder{{"--user", "alice", "--password", "secret", "--level-ms", "50"}};
+    Bench() {
+        SetSetting("Settings", "Server", recorder.Address().c_str());
+        SetSetting("Settings", "UserName", "alice");
+        SetSetting("Settings", "Password", "secret");
+    }
+};
 
 // A top-level window of that class belonging to the process, or null.
 HWND FindOwnedWindow(DWORD processId, const char* className) {
@@ -108,12 +120,9 @@ bool Closed(HWND dialog) {
 }  // namespace
 
 TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
-    std::string logs = ResetSettings();
-    RecorderProcess recorder({"--user", "alice", "--password", "secret", "--level-ms", "50"});
+    Bench bench;
+    RecorderProcess& recorder = bench.recorder;
     ASSERT_TRUE(recorder.Started()) << recorder.Error();
-    SetSetting("Settings", "Server", recorder.Address().c_str());
-    SetSetting("Settings", "UserName", "alice");
-    SetSetting("Settings", "Password", "secret");
     Process client;
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
@@ -146,10 +155,31 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
     EXPECT_TRUE(WaitUntil([&] { return Checked(main, IDC_MAIN_RECORD); }));
     EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'r'; }, 3000)) << "red lamp while recording";
     SaveArtefact(Capture(FindWindowA("__winex11_standalone_tray", nullptr)), "tray-recording");
+
+    // A restarted shell has forgotten every icon and says so to all windows:
+    // the icon comes back with the lamp of the moment, also to a hidden window.
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    auto shellRestarts = [&] {
+        NOTIFYICONDATAA gone = {};
+        gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        gone.hWnd = main;
+        gone.uID = kTrayId;
+        ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
+        ASSERT_FALSE(TrayIconExists(main, kTrayId));
+        PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return TrayIconExists(main, kTrayId); }));
+    };
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    shellRestarts();
+    EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'r'; }, 3000)) << "red lamp after the shell's restart";
+
     PostMessageA(main, WM_COMMAND, CM_STOP, 0);
     EXPECT_TRUE(recorder.WaitForLine("session 1 end", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return !Checked(main, IDC_MAIN_RECORD); }));
     EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'o'; }, 3000)) << "orange lamp when idle";
+    shellRestarts();
+    EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'o'; }, 3000)) << "orange lamp after the shell's restart";
 
     ExitWithNo(client, main);
     EXPECT_FALSE(TrayIconExists(main, kTrayId)) << "the icon goes with the client";
@@ -272,6 +302,86 @@ TEST(Shell, SettingsDialogStoresOnOkOnlyAndSwitchesTheHotKeysAtOnce) {
     EXPECT_TRUE(F5Taken());
 
     ExitWithNo(client, main);
+}
+
+// Holding F5, with the window in the tray and the hot key doing the work:
+// one run, or one prompt, however many auto-repeats come. The repeats come in
+// one batch, as they would to a client busy for a moment.
+TEST(Shell, HeldHotKeyActsOnce) {
+    for (const bool prompt : {false, true}) {
+        SCOPED_TRACE(prompt ? "prompt on" : "prompt off");
+        Bench bench;
+        ASSERT_TRUE(bench.recorder.Started()) << bench.recorder.Error();
+        SetSetting("Settings", "PromptForData", prompt ? "1" : "0");
+        Process client;
+        HWND main = client.WaitForWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(WaitUntil([] { return F5Taken(); }));
+        PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+        // The keys are pressed in another application's window.
+        HWND other = CreateWindowExA(0, "STATIC", "Other application", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                     100, nullptr, nullptr, nullptr, nullptr);
+        MakeForeground(other);
+
+        INPUT held[8] = {};
+        for (INPUT& input : held) {
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = VK_F5;
+        }
+        SendInput(8, held, sizeof held[0]);
+        if (prompt) {
+            EXPECT_TRUE(WaitUntil([&] { return FindDialog(client.Id(), "Enter file number") != nullptr; }));
+        }
+        Sleep(1200);
+        Key(VK_F5, true);
+        if (prompt) {
+            EXPECT_EQ(CountDialogs(client.Id(), "Enter file number"), 1);
+            Press(VK_F5);  // pressed afresh while the prompt is up
+            Sleep(500);
+            EXPECT_EQ(CountDialogs(client.Id(), "Enter file number"), 1);
+            HWND box = FindDialog(client.Id(), "Enter file number");
+            ASSERT_NE(box, nullptr);
+            PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        }
+        ASSERT_TRUE(bench.recorder.WaitForLine("session 1 record", kWaitMs));
+        ASSERT_TRUE(WaitUntil([&] { return Checked(main, IDC_MAIN_RECORD); }));
+        Sleep(1000);
+        EXPECT_EQ(CountDialogs(client.Id(), "Enter file number"), 0);
+        EXPECT_FALSE(bench.recorder.WaitForLine("session 2 start", 0));
+        PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+        ASSERT_TRUE(bench.recorder.WaitForLine("session 1 end", kWaitMs));
+        DestroyWindow(other);
+        ExitWithNo(client, main);
+    }
+}
+
+// Another program holds F5: the log says so once, the client still takes F8,
+// and F5 typed in the window records.
+TEST(Shell, HotKeyHeldElsewhereIsLoggedAndTheWindowKeyStillRecords) {
+    Bench bench;
+    ASSERT_TRUE(bench.recorder.Started()) << bench.recorder.Error();
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7FF1, 0, VK_F5));
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    const char kInUse[] = "Hot key F5 is in use by another program: press F5 in this window to record";
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_LOG).find(kInUse) != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil([] { return KeyTaken(VK_F8); }));
+    UnregisterHotKey(nullptr, 0x7FF1);
+
+    MakeForeground(main);
+    Press(VK_F5);
+    ASSERT_TRUE(bench.recorder.WaitForLine("session 1 record", kWaitMs));
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    ASSERT_TRUE(bench.recorder.WaitForLine("session 1 end", kWaitMs));
+    ExitWithNo(client, main);
+
+    const auto lines = LogLines(bench.logs);
+    const int at = FindLine(lines, kInUse);
+    EXPECT_GT(at, FindLine(lines, "QDX Remote Control Run"));
+    EXPECT_EQ(FindLine(lines, kInUse, at + 1), -1) << "once";
+    EXPECT_EQ(FindLine(lines, "Hot key F8"), -1);
 }
 
 namespace {

@@ -34,6 +34,7 @@ struct Pair {
 }  // namespace
 
 TEST(SplitHostPort, Table) {
+    // port 0 marks a refused server text: no connection may be tried with it.
     struct Case {
         const char* server;
         const char* host;
@@ -41,30 +42,53 @@ TEST(SplitHostPort, Table) {
     } cases[] = {
         {"recorder", "recorder", 264},
         {"10.1.2.3:5000", "10.1.2.3", 5000},
-        {"recorder:", "recorder", 0},
-        {"host:12:34", "host", 12},      // only the first colon splits
-        {"host:80x", "host", 80},        // the leading digits only
-        {"host:+81", "host", 81},
-        {"host:-1", "host", 65535},      // taken as 16 bits, no range check
-        {"host:65536", "host", 0},
-        {"host:99999999999999999999", "host", 0},  // long digit runs must not overflow
+        {"host:1", "host", 1},
+        {"host:65535", "host", 65535},
+        {"host:0080", "host", 80},
         {"", "", 264},
         {":7", "", 7},
+        // Anything but 1..65535 in plain digits is refused, not wrapped or cut short.
+        {"recorder:", "recorder", 0},
+        {"host:0", "host", 0},
+        {"host:65536", "host", 0},
+        {"host:65800", "host", 0},  // would wrap to 264
+        {"host:99999999999999999999", "host", 0},
+        {"host:80abc", "host", 0},
+        {"host:12:34", "host", 0},
+        {"host:-1", "host", 0},
+        {"host:+80", "host", 0},
+        {"host: 80", "host", 0},
+        {"host:80 ", "host", 0},
+        // The link is IPv4 only.
+        {"[::1]:264", "[::1]", 0},
+        {"[::1]", "[::1]", 0},
+        {"fe80::1", "fe80", 0},
     };
     for (const Case& c : cases) {
         char host[qdx::kTextSize] = "garbage";
-        unsigned short port = SplitHostPort(c.server, host, 264);
-        EXPECT_STREQ(host, c.host) << c.server;
-        if (std::string(c.server).find("9999") == std::string::npos) {
-            EXPECT_EQ(port, c.port) << c.server;
+        unsigned short port = 1;
+        EXPECT_EQ(SplitHostPort(c.server, host, 264, port), c.port != 0) << c.server;
+        EXPECT_EQ(port, c.port) << c.server;
+        if (c.port) {
+            EXPECT_STREQ(host, c.host) << c.server;
         }
     }
     char host[qdx::kTextSize];
-    EXPECT_EQ(SplitHostPort(nullptr, host, 264), 264);
+    unsigned short port = 0;
+    EXPECT_TRUE(SplitHostPort(nullptr, host, 264, port));
+    EXPECT_EQ(port, 264);
     EXPECT_STREQ(host, "");
     std::string longServer(300, 'h');
-    SplitHostPort(longServer.c_str(), host, 264);
+    SplitHostPort(longServer.c_str(), host, 264, port);
     EXPECT_EQ(strlen(host), qdx::kTextSize - 1);
+
+    // A refused text makes no socket, and a socket the handle held is closed.
+    LIPSocket link;
+    LSignalObject stop;
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(s, INVALID_SOCKET);
+    EXPECT_EQ(ProcessConnectWithPort(stop, s, "127.0.0.1:65800", 264, 2000, true), kLinkFailed);
+    EXPECT_EQ(s, INVALID_SOCKET);
 }
 
 TEST(ProcessConnect, FailuresThatNeedNoWait) {

@@ -107,6 +107,22 @@ TEST_F(Worker, UnreachableServerWithBusyWindow) {
     ExpectOneWholeRun(second);
 }
 
+// A port that would wrap around (or is followed by more text) reaches no
+// port at all: the alert, and the recorder sees no connection.
+TEST_F(Worker, PortOutOfRangeConnectsNowhere) {
+    RecorderProcess recorder;
+    ASSERT_TRUE(recorder.Started()) << recorder.Error();
+    for (const std::string& port : {std::to_string(recorder.Port() + 65536), std::to_string(recorder.Port()) + "x"}) {
+        Link link;
+        link.Start("127.0.0.1:" + port);
+        ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
+        EXPECT_EQ(link.window.Texts(),
+                  (Texts{"Connecting to " + link.server, "!Unable to connect to " + link.server + "!"}));
+    }
+    Sleep(300);
+    for (const std::string& line : recorder.Lines()) EXPECT_EQ(line.find("session"), std::string::npos) << line;
+}
+
 TEST_F(Worker, StopWhileConnecting) {
     loopback::DeafListener deaf;
     ASSERT_TRUE(deaf.Fill());
