@@ -59,7 +59,7 @@ HWND FindOwnedWindow(DWORD processId, const char* className) {
         HWND found;
     } s{processId, className, nullptr};
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) WINAPI -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
@@ -438,7 +438,7 @@ std::string ReaderTopic() {
     std::string topic;
     EnumChildWindows(
         reader,
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) WINAPI -> BOOL {
             char cls[64] = "";
             GetClassNameA(w, cls, sizeof cls);
             if (IsWindowVisible(w) && _strnicmp(cls, "RichEdit", 8) == 0) *reinterpret_cast<std::string*>(p) = WindowText(w);
