@@ -33,9 +33,9 @@ case "${1:-}" in
     fi
     echo "wine-wow64: downloading libwine:i386 $version (Wine's 32-bit DLLs for the 32-bit tests)"
     # The package lists may predate the i386 architecture or this version: update once and retry.
-    if ! (cd "$CACHE" && $SUDO apt-get download -qq "libwine:i386=$version") && [ -z "$updated" ]; then
+    if ! (cd "$CACHE" && $SUDO apt-get download -qq -o APT::Sandbox::User=root "libwine:i386=$version") && [ -z "$updated" ]; then
       $SUDO apt-get update -qq
-      (cd "$CACHE" && $SUDO apt-get download -qq "libwine:i386=$version")
+      (cd "$CACHE" && $SUDO apt-get download -qq -o APT::Sandbox::User=root "libwine:i386=$version")
     fi
     [ -f "$deb" ] || { echo "wine-wow64: $deb was not downloaded" >&2; exit 1; }
     ;;
