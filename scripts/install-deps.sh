@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the builds, the demo and the tests need, with Debian's apt-get.
 # Idempotent: packages that are already installed are skipped, and apt-get is
-# not called at all when nothing is missing.
+# not called at all when nothing is missing. Last, Wine's 32-bit Windows DLLs
+# for the 32-bit tests are fetched (scripts/wine-wow64.sh fetch): that enables
+# the i386 architecture for apt and keeps libwine:i386's package in apt's cache,
+# without installing it.
 set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
   cmake make
@@ -49,6 +53,8 @@ if ((${#missing[@]})) || ((${#reinstall[@]})); then
   SUDO=""
   if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
+  # The 32-bit Wine DLLs are fetched below from the i386 lists: one update serves both.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
   $SUDO apt-get update -qq
   if ((${#missing[@]})); then
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
@@ -60,3 +66,5 @@ if ((${#missing[@]})) || ((${#reinstall[@]})); then
 else
   echo "install-deps: everything is installed"
 fi
+
+bash "$ROOT/scripts/wine-wow64.sh" fetch

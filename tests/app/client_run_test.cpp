@@ -90,11 +90,7 @@ TEST(ClientRun, RecordButtonRunsOneRecordingAndTheLogTellsItInOrder) {
     EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_STATUS) == "QDX Remote Control v 1.00"; }, 5000))
         << ControlText(main, IDC_MAIN_STATUS);
     Sleep(300);
-    Picture idle = Capture(main);
-    SaveArtefact(idle, "idle");
-    const RECT area = LogViewArea(main);
-    Picture view = Capture(main, &area);
-    EXPECT_GT(CountColour(view, RGB(0, 51, 0)), view.width * view.height / 2) << "dark green log view";
+    SaveArtefact(Capture(main), "idle");
 
     PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
@@ -242,16 +238,36 @@ TEST(ClientRun, RefusedLoginRaisesTheAlertAndBringsTheWindowBack) {
         return ControlText(main, IDC_MAIN_LOG).find("Username or Password not accepted!") != std::string::npos;
     }));
     EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
-    Sleep(500);
-    SaveArtefact(Capture(main), "alert");
-    const RECT area = LogViewArea(main);
-    Picture view = Capture(main, &area);
-    EXPECT_GT(CountColour(view, RGB(128, 0, 0)), view.width * view.height / 2) << "red log view";
-    EXPECT_GT(CountColour(view, RGB(255, 255, 255)), 20) << "white text";
 
     ExitWithNo(client, main);
     const auto lines = LogLines(s.logs);
     EXPECT_GE(FindLine(lines, "Username or Password not accepted!"), 0);
+}
+
+// The log view on the screen: dark green, then red with white text once an
+// alert is raised (here by a refused login).
+TEST(ClientRun, LogViewColoursOnTheScreen) {
+    Bench s({}, "wrong");
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_STATUS) == "QDX Remote Control v 1.00"; }, 5000));
+    Sleep(300);
+    const RECT area = LogViewArea(main);
+    Picture view = Capture(main, &area);
+    EXPECT_GT(CountColour(view, RGB(0, 51, 0)), view.width * view.height / 2) << "dark green log view";
+
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("refused", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    Sleep(500);
+    SaveArtefact(Capture(main), "alert");
+    view = Capture(main, &area);
+    EXPECT_GT(CountColour(view, RGB(128, 0, 0)), view.width * view.height / 2) << "red log view";
+    EXPECT_GT(CountColour(view, RGB(255, 255, 255)), 20) << "white text";
+
+    ExitWithNo(client, main);
 }
 
 TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {

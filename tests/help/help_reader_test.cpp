@@ -47,7 +47,7 @@ std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
         std::vector<HWND> found;
     } s{pid, {}};
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) WINAPI -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
@@ -62,7 +62,7 @@ std::vector<HWND> ChildrenOf(HWND parent) {
     std::vector<HWND> found;
     EnumChildWindows(
         parent,
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) WINAPI -> BOOL {
             reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
             return TRUE;
         },
@@ -197,7 +197,7 @@ std::string AnyErrorBox() {
         std::string found;
     } s{GetCurrentProcessId(), ""};
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) WINAPI -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);

@@ -339,7 +339,7 @@ TEST_F(ActivityLog, HungViewDoesNotHoldUpTheLog) {
     } shared;
     HANDLE thread = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void* p) WINAPI -> DWORD {
             auto* s = static_cast<Shared*>(p);
             s->edit = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | ES_MULTILINE, 0, 0, 100, 100, nullptr,
                                       nullptr, GetModuleHandleA(nullptr), nullptr);
