@@ -1,10 +1,13 @@
 // Help contents and the maker's web pages, both opened in other programs that
 // the client keeps no hold on.
-#include <windows.h>
+#include "app/help.h"
+
 #include <shellapi.h>
 
 #include "app/maindialog.h"
 #include "common/text.h"
+#include "setup/helpfiles.h"
+#include "setup/lfile.h"
 
 namespace {
 
@@ -26,10 +29,46 @@ bool IsPageKey(const char* key) {
     return true;
 }
 
+// The full path of a help page beside the program; false, and so nothing
+// opened, when the path does not fit or the page is not there.
+bool HelpPagePath(const char* page, char (&path)[qdx::kTextSize]) {
+    char program[qdx::kTextSize];
+    const DWORD n = ::GetModuleFileNameA(nullptr, program, sizeof program);
+    if (n == 0 || n >= sizeof program) return false;
+    LFile::_GetFolderFromPath(path, program);
+    if (!path[0] || lstrlenA(path) + 1 + lstrlenA(page) >= static_cast<int>(sizeof path)) return false;
+    LFile::FilePathCat(path, page);
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// command: HELP_CONTENTS, or HELP_CONTEXT with a context number.
+bool ShowHelp(HWND owner, UINT command, DWORD context) {
+    if (HelpReaderInUse() == HelpReader::kWinHelp)
+        // The help file is named bare: the process entry made the program's
+        // folder the current directory.
+        return ::WinHelpA(owner, kHelpFileName, command, context) != FALSE;
+    const char* page = command == HELP_CONTEXT ? HelpPageForContext(context) : kHelpContentsPage;
+    char path[qdx::kTextSize];
+    if (!HelpPagePath(page, path)) return false;
+    // The page's own type decides the program: the user's default browser.
+    const INT_PTR result =
+        reinterpret_cast<INT_PTR>(::ShellExecuteA(owner, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+
 }  // namespace
 
+bool ShowHelpContents(HWND owner) {
+    return ShowHelp(owner, HELP_CONTENTS, 0);
+}
+
+bool DisplayHelpContents(HWND owner, DWORD context) {
+    return ShowHelp(owner, HELP_CONTEXT, context);
+}
+
 void MainDialog::CmHelp() {
-    ::WinHelpA(hwnd, kHelpFileName, HELP_CONTENTS, 0);
+    ShowHelpContents(hwnd);
 }
 
 bool MainDialog::OpenWebPage(const char* pageKey) {

@@ -165,7 +165,11 @@ bool MainDialog::EvKeyDown(unsigned key) {
         CmStop();
         return true;
     case VK_F1:
-        CmHelp();
+        // Taken, but the help opens through WM_HELP alone: the system posts
+        // WM_KEYF1 with every F1 press, whoever handles the key, and the
+        // default procedure turns it into WM_HELP, which the base hands to
+        // CmHelp. Calling CmHelp here as well opened the help twice (two
+        // browser windows, where the browser shows it).
         return true;
     case VK_F5:
         CmRecord();

@@ -1,5 +1,6 @@
 #include "app/settingdialog.h"
 
+#include "app/help.h"
 #include "app/maindialog.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -58,7 +59,7 @@ bool SettingDialog::CmOk() {
 }
 
 void SettingDialog::CmHelp() {
-    DisplayHelpContents(kSettingsHelpContext);
+    DisplayHelpContents(hwnd, kSettingsHelpContext);
 }
 
 // The hot keys are let go while the dialog is open and taken again by the

@@ -17,6 +17,9 @@ constexpr char kSettingPromptForData[] = "PromptForData";
 constexpr char kSettingUseHotKeys[] = "UseHotKeys";
 constexpr char kSettingPrompt[] = "Prompt";
 constexpr char kSettingPromptPrevious[] = "PromptPrevious";
+// "WinHelp" or "Browser" forces the help reader; absent lets the system
+// decide (setup/helpfiles.h).
+constexpr char kSettingHelpReader[] = "HelpReader";
 // Value names of the "Folders" section.
 constexpr char kFolderProgramFiles[] = "ProgramFiles";
 constexpr char kFolderDataFiles[] = "DataFiles";

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "setup/folders.h"
+#include "setup/helpfiles.h"
 #include "setup/lfile.h"
 #include "setup/marker.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 constexpr char kCurrentVersionKeyUpper[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kUninstallDisplayName[] = "QDX Remote Control Uninstall";
+constexpr char kProductVersion[] = "1.00";
+constexpr char kPublisher[] = "Tallowind";
 constexpr char kWriteErrorText[] =
     "The file %s could not be written.\n\n%s\n\nThe previous installation was left unchanged.";
 constexpr DWORD kChunkSize = 4096;
@@ -192,7 +195,33 @@ void SetRegistryText(HKEY key, const char* name, const char* text) {
                      static_cast<DWORD>(lstrlenA(text) + 1));
 }
 
-void WriteUninstallEntry(const char* uninstallerPath) {
+void SetRegistryNumber(HKEY key, const char* name, DWORD value) {
+    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+// Bytes of a file, 0 when it is not there.
+std::uint64_t FileBytes(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// Kilobytes, rounded up, of the files the install leaves: the packaged files
+// as they now stand in the install folder, and the uninstaller.
+DWORD InstalledKilobytes(const char* installFolder, const char* uninstaller) {
+    std::uint64_t bytes = FileBytes(uninstaller);
+    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+        char target[qdx::kTextSize];
+        if (TargetPath(installFolder, SetupFileTable[i], target)) bytes += FileBytes(target);
+    }
+    const std::uint64_t kilobytes = (bytes + 1023) / 1024;
+    return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(kilobytes);
+}
+
+// The entry the system lists the product under, with what it shows of it:
+// name, icon, version, publisher, place and size. Modify and Repair are not
+// offered, as the product has neither.
+void WriteUninstallEntry(const char* installFolder, const char* program, const char* uninstallerPath) {
     qdx::UniqueRegKey currentVersion;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKeyUpper, 0, KEY_READ | KEY_WRITE,
                         currentVersion.Put()) != ERROR_SUCCESS)
@@ -209,8 +238,15 @@ void WriteUninstallEntry(const char* uninstallerPath) {
     // The system runs this value as a command line, and the path has spaces
     // ("Program Files"): unquoted, it would start "C:\Program" or the like.
     char command[qdx::kTextSize + 2];
-    if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) < 0) return;
-    SetRegistryText(entry.Get(), "UninstallString", command);
+    if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) >= 0)
+        SetRegistryText(entry.Get(), "UninstallString", command);
+    SetRegistryText(entry.Get(), "DisplayIcon", program);
+    SetRegistryText(entry.Get(), "DisplayVersion", kProductVersion);
+    SetRegistryText(entry.Get(), "Publisher", kPublisher);
+    SetRegistryText(entry.Get(), "InstallLocation", installFolder);
+    SetRegistryNumber(entry.Get(), "EstimatedSize", InstalledKilobytes(installFolder, uninstallerPath));
+    SetRegistryNumber(entry.Get(), "NoModify", 1);
+    SetRegistryNumber(entry.Get(), "NoRepair", 1);
 }
 
 }  // namespace
@@ -303,11 +339,13 @@ void FinishInstall(InstallDialog& install) {
     WriteUninstaller(program, uninstaller);
     // The entry is the system's way to start the uninstaller: it is made only
     // when uninst.exe really is one.
-    if (ReadRunModeMarker(uninstaller) == UNINSTALL_MARKER) WriteUninstallEntry(uninstaller);
+    if (ReadRunModeMarker(uninstaller) == UNINSTALL_MARKER)
+        WriteUninstallEntry(install.InstallFolder(), program, uninstaller);
 
+    // The help shortcut leads to the help this system shows.
     char help[qdx::kTextSize];
     qdx::CopyText(help, install.InstallFolder());
-    LFile::FilePathCat(help, kHelpFileName);
+    LFile::FilePathCat(help, HelpReaderInUse() == HelpReader::kBrowser ? kHelpContentsPage : kHelpFileName);
     CreateStartMenuShortcut(help, kHelpShortcutName);
 
     StartProgram(program, nullptr);

@@ -1,5 +1,7 @@
 #include "setup/package.h"
 
+#include <cstring>
+
 std::uint32_t ReadLE32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
@@ -64,6 +66,9 @@ bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::siz
         return machine != 0 && PeMachine(head, length) == machine;
     case SetupFileKind::kHelp:
         return head && length >= 4 && ReadLE32(head) == kHelpFileMagic;
+    case SetupFileKind::kHtmlPage:
+        return head && length >= sizeof kHtmlPageStart - 1 &&
+               std::memcmp(head, kHtmlPageStart, sizeof kHtmlPageStart - 1) == 0;
     }
     return false;
 }

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "setup/helpfiles.h"
+
 // The last 4 bytes of an executable decide what a started copy does.
 constexpr std::uint32_t SETUP_MARKER = 0x0F0FF0F0u;      // a setup package: install
 constexpr std::uint32_t UNINSTALL_MARKER = 0xF0F00F0Fu;  // the uninstaller
@@ -31,6 +33,7 @@ constexpr char kInstallErrorCaption[] = "Install Error";
 enum class SetupFileKind {
     kProgram,  // a PE image of the machine the program was built for; installed with NO_MARKER behind it
     kHelp,     // a WinHelp file
+    kHtmlPage, // a page of the help as HTML
 };
 
 struct SetupFileEntry {
@@ -43,7 +46,14 @@ struct SetupFileEntry {
 
 constexpr SetupFileEntry SetupFileTable[] = {
     {nullptr, "qdxremote.exe", SetupFileKind::kProgram},  // file 0: the program, which heads the package
-    {nullptr, "qdxremote.hlp", SetupFileKind::kHelp},
+    {nullptr, kHelpFileName, SetupFileKind::kHelp},
+    // The same help as HTML, for systems without a working WinHelp reader.
+    {nullptr, kHelpContentsPage, SetupFileKind::kHtmlPage},
+    {nullptr, kHelpUsersGuidePage, SetupFileKind::kHtmlPage},
+    {nullptr, kHelpInstallationPage, SetupFileKind::kHtmlPage},
+    {nullptr, kHelpNetworkAdminPage, SetupFileKind::kHtmlPage},
+    {nullptr, kHelpSettingsPage, SetupFileKind::kHtmlPage},
+    {nullptr, kHelpLicencePage, SetupFileKind::kHtmlPage},
     {nullptr, nullptr, SetupFileKind::kProgram},
 };
 
@@ -94,6 +104,8 @@ constexpr std::uint16_t kMachineI386 = 0x014C;
 constexpr std::uint16_t kMachineAmd64 = 0x8664;
 // The WinHelp file magic, the first 4 bytes of every help file.
 constexpr std::uint32_t kHelpFileMagic = 0x00035F3F;
+// How every help page starts, as the help compiler writes it.
+constexpr char kHtmlPageStart[] = "<!DOCTYPE html>";
 // The kind check reads at most this many bytes of a file's start; a PE header
 // that begins further in is refused (the linkers used put it at 0x80).
 constexpr std::size_t kSetupHeadSize = 4096;

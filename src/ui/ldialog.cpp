@@ -97,10 +97,6 @@ int LDialog::DialogUnitsToPixels(int size) {
     return r.bottom;
 }
 
-void LDialog::DisplayHelpContents(DWORD context) {
-    ::WinHelpA(hwnd, kHelpFileName, HELP_CONTEXT, context);
-}
-
 void LDialog::SetButtonIcon(int id, int iconId) {
     HANDLE icon = ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR);
     if (!icon) return;  // the button keeps what it shows

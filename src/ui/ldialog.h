@@ -14,8 +14,6 @@ constexpr unsigned MODIFIER_ALT = 0x10000;
 constexpr unsigned MODIFIER_CTRL = 0x20000;
 constexpr unsigned MODIFIER_SHIFT = 0x40000;
 
-constexpr char kHelpFileName[] = "qdxremote.hlp";
-
 class LDialog {
 public:
     LDialog() noexcept = default;
@@ -48,7 +46,6 @@ public:
     // Copies at most 259 characters and the terminator; returns the count.
     unsigned GetControlText(int id, char (&buffer)[qdx::kTextSize]);
     int DialogUnitsToPixels(int size);
-    void DisplayHelpContents(DWORD context);
     // Shows an icon resource on a BS_ICON button; the button keeps one icon.
     void SetButtonIcon(int id, int iconId);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help.h"
 #include "app/maindialog.h"
 #include "client_driver.h"
 #include "recorder_process.h"
@@ -414,6 +415,23 @@ TEST(Shell, HotKeyHeldElsewhereIsLoggedAndTheWindowKeyStillRecords) {
 
 namespace {
 
+// The Unix path Wine gives a file of this process's view (relative to the
+// current directory).
+std::string UnixPath(const char* dosPath) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t full[MAX_PATH] = L"";
+    const std::string dos(dosPath);
+    if (!convert || !GetFullPathNameW(std::wstring(dos.begin(), dos.end()).c_str(), MAX_PATH, full, nullptr))
+        return "";
+    char* path = convert(full);
+    if (!path) return "";
+    std::string result = path;
+    HeapFree(GetProcessHeap(), 0, path);
+    return result;
+}
+
 // Wine opens web addresses with the program named by the value "Browsers" of
 // HKCU Software\Wine\WineBrowser (a Unix path), the address as its argument. This one
 // is a shell script that appends the address to a file. Wine gives files
@@ -452,20 +470,6 @@ public:
 
 private:
     static constexpr char kList[] = "artefacts\\app\\browser-opened.txt";
-    static std::string UnixPath(const char* dosPath) {
-        using Convert = char*(CDECL*)(const wchar_t*);
-        auto convert = reinterpret_cast<Convert>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-        wchar_t full[MAX_PATH] = L"";
-        const std::string dos(dosPath);
-        if (!convert || !GetFullPathNameW(std::wstring(dos.begin(), dos.end()).c_str(), MAX_PATH, full, nullptr))
-            return "";
-        char* path = convert(full);
-        if (!path) return "";
-        std::string result = path;
-        HeapFree(GetProcessHeap(), 0, path);
-        return result;
-    }
     bool ready_ = false;
 };
 
@@ -600,29 +604,108 @@ std::string ReaderTopic() {
     return ::testing::AssertionFailure() << "the reader shows \"" << topic.substr(0, 80) << "\"";
 }
 
+
+// Wine's HTML engine registers ".html" as an "htmlfile", which Wine's browser
+// launcher opens, as every Windows registers it for the default browser. The
+// test prefixes run without that engine, so the association is made here.
+class HtmlFileType {
+public:
+    HtmlFileType() {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            &disposition) != 0)
+            return;
+        created_ = disposition == REG_CREATED_NEW_KEY;
+        if (created_) RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("htmlfile"), 9);
+        RegCloseKey(key);
+    }
+    ~HtmlFileType() {
+        if (created_) RegDeleteKeyA(HKEY_CLASSES_ROOT, ".html");
+    }
+
+private:
+    bool created_ = false;
+};
+
+// What Wine's browser launcher hands the browser for a page of the program's
+// folder (the working directory): a file: address of its Unix path, with
+// blanks as %20.
+std::string PageAddress(const char* page) {
+    std::string address = "file://";
+    for (char c : UnixPath(page)) address += c == ' ' ? std::string("%20") : std::string(1, c);
+    return address;
+}
+
+void SetHelpReader(const char* value) {
+    if (value) SetSetting("Settings", "HelpReader", value);
+    else RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader");
+}
+
 }  // namespace
 
-TEST(Shell, HelpMenuF1AndTheSettingsHelpButtonOpenTheHelpFile) {
+// The three help routes (Help Contents, F1, the settings dialog's Help at
+// context 110) with the reader forced each way by the setting, and chosen by
+// the system without it: Wine ships a working WinHelp reader, so the client
+// picks that one here.
+TEST(Shell, HelpRoutesOpenTheReaderOrThePagesAsSetOrChosen) {
     ASSERT_NE(GetFileAttributesA(".\\qdxremote.hlp"), INVALID_FILE_ATTRIBUTES);
+    for (const char* page : {"qdxremote.html", "qdxremote-settings.html"})
+        ASSERT_NE(GetFileAttributesA(page), INVALID_FILE_ATTRIBUTES) << page;
     ResetSettings();
     ReaderGuard guard;
+    BrowserRecorder browser;
+    ASSERT_TRUE(browser.Ready());
+    HtmlFileType htmlFiles;
     Process client;
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
-
-    EXPECT_TRUE(HelpShows("Contents", [&] { PostMessageA(main, WM_COMMAND, CM_HELP_CONTENTS, 0); }));
-    CloseReader();
-    EXPECT_TRUE(HelpShows("Contents", [&] {
+    const auto helpContents = [&] { PostMessageA(main, WM_COMMAND, CM_HELP_CONTENTS, 0); };
+    const auto f1 = [&] {
         MakeForeground(main);
         Press(VK_F1);
-    }));
-    CloseReader();
+    };
+
+    SetHelpReader("Browser");
+    helpContents();
+    ASSERT_TRUE(browser.WaitForCount(1));
+    f1();
+    ASSERT_TRUE(browser.WaitForCount(2));
     HWND dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_COMMAND, IDHELP, 0);
+    ASSERT_TRUE(browser.WaitForCount(3));
+    std::vector<std::string> pages = {PageAddress("qdxremote.html"), PageAddress("qdxremote.html"),
+                                      PageAddress("qdxremote-settings.html")};
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(browser.Opened(), pages);
+    EXPECT_EQ(FindWindowA(kReaderClass, nullptr), nullptr);
+
+    SetHelpReader("WinHelp");
+    EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
+    CloseReader();
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_TRUE(HelpShows("Contents", helpContents));
+    CloseReader();
+    EXPECT_TRUE(HelpShows("Contents", f1));
+    CloseReader();
+
+    SetHelpReader(nullptr);
+    dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
     CloseReader();
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Closed(dialog));
-
+    EXPECT_EQ(browser.Opened().size(), 3u);
     ExitWithNo(client, main);
+
+    // This test program's own folder holds no pages: nothing opens, at once.
+    SetHelpReader("Browser");
+    browser.Clear();
+    EXPECT_FALSE(ShowHelpContents(nullptr));
+    EXPECT_FALSE(DisplayHelpContents(nullptr, 110));
+    Sleep(1000);
+    EXPECT_TRUE(browser.Opened().empty());
 }

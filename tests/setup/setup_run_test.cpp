@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -116,6 +118,14 @@ std::string RegText(const char* subkey, const char* name) {
     if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return "(missing)";
     return text;
+}
+
+// A REG_DWORD value as decimal text, "(missing)" when there is none of that type.
+std::string RegNumber(const char* subkey, const char* name) {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return std::to_string(value);
 }
 
 std::string ShortcutTarget(const std::string& link) {
@@ -229,7 +239,7 @@ struct World {
     qdxtest::RegValueGuard programFilesDir{HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"};
     Paths p;
     Processes processes;
-    Bytes package, program, help;  // the built package and its two files
+    Bytes package, program, help;  // the built package and its first two files
     SetupTrailer trailer;
 
     ~World() {
@@ -270,7 +280,9 @@ protected:
 
         World& w = *world;
         w.package = ReadBytes(FullPath(".\\qdxsetup.exe"));
-        if (w.package.size() > 16 && ParseSetupTrailer(w.package.data() + w.package.size() - 16, 2, w.trailer) &&
+        const std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
+        if (w.package.size() > trailerSize &&
+            ParseSetupTrailer(w.package.data() + w.package.size() - trailerSize, kSetupFileCount, w.trailer) &&
             SetupSizesSound(w.trailer, w.package.size())) {
             w.program.assign(w.package.begin(), w.package.begin() + w.trailer.sizes[0]);
             w.help.assign(w.package.begin() + w.trailer.sizes[0],
@@ -381,12 +393,40 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     EXPECT_EQ(installed, Concat(world->program, {0, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(P().help), world->help);
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(installed, {0x0F, 0x0F, 0xF0, 0xF0}));
-    EXPECT_EQ(RegText(kUninstallKey, "DisplayName"), "QDX Remote Control Uninstall");
-    EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), "\"" + P().uninstaller + "\"");  // a command line
+    // The help pages as the build wrote them beside its program.
+    for (const SetupFileEntry* row = SetupFileTable; row->fileName; ++row) {
+        if (row->kind != SetupFileKind::kHtmlPage) continue;
+        const Bytes built = ReadBytes(FullPath(row->fileName));
+        EXPECT_FALSE(built.empty()) << row->fileName;
+        EXPECT_EQ(ReadBytes(P().installFolder + "\\" + row->fileName), built) << row->fileName;
+    }
+
+    // The uninstall entry, as the system's list of programs reads it.
+    std::uint64_t bytes = 0;
+    for (const auto& [name, content] : FolderFiles(P().installFolder)) bytes += content.size();
+    const std::string kilobytes = std::to_string((bytes + 1023) / 1024);
+    const std::pair<const char*, std::string> entry[] = {
+        {"DisplayName", "QDX Remote Control Uninstall"},
+        {"UninstallString", "\"" + P().uninstaller + "\""},  // a command line
+        {"DisplayIcon", P().program},
+        {"DisplayVersion", "1.00"},
+        {"Publisher", "Tallowind"},
+        {"InstallLocation", P().installFolder},
+    };
+    for (const auto& [name, value] : entry) {
+        EXPECT_EQ(RegText(kUninstallKey, name), value) << name;
+        std::printf("uninstall entry: %s = %s\n", name, RegText(kUninstallKey, name).c_str());
+    }
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"EstimatedSize", kilobytes},
+                                      {"NoModify", "1"}, {"NoRepair", "1"}}) {
+        EXPECT_EQ(RegNumber(kUninstallKey, name), value) << name;
+        std::printf("uninstall entry: %s = %s (REG_DWORD)\n", name, RegNumber(kUninstallKey, name).c_str());
+    }
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "DataFiles"), P().installFolder);
     EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
     EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
+    // No HelpReader value: Wine's WinHelp reader works, so the help file.
     EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
 
     world->processes.EndAll();
@@ -402,7 +442,7 @@ TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
         Bytes bytes = world->package;
         SetupTrailer lie = world->trailer;
         lie.sizes[0] = size0, lie.sizes[1] = size1, lie.checksum = checksum;
-        WriteSetupTrailer(lie, bytes.data() + bytes.size() - SetupTrailerSize(2));
+        WriteSetupTrailer(lie, bytes.data() + bytes.size() - SetupTrailerSize(kSetupFileCount));
         return bytes;
     };
     const SetupTrailer& t = world->trailer;
@@ -446,7 +486,10 @@ TEST_F(SetupRun, CancelDuringExtractionLeavesTheInstallAsItWas) {
 
 // A file that cannot be replaced (held open here, as a running program's file
 // would be) keeps its content; the rest is installed and the install goes on.
+// With the browser set as the help reader, the help shortcut leads to the
+// contents page.
 TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
+    client::SetSetting("Settings", "HelpReader", "Browser");
     const Bytes oldHelp = {'o', 'l', 'd'};
     ASSERT_TRUE(WriteBytes(P().help, oldHelp));
     ASSERT_TRUE(DeleteFileA(P().uninstaller.c_str()));
@@ -463,8 +506,11 @@ TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
     EXPECT_TRUE(started);
     EXPECT_EQ(ReadBytes(P().help), oldHelp);
     const std::map<std::string, Bytes> files = FolderFiles(P().installFolder);
-    EXPECT_EQ(files.size(), 3u);  // no staged file left
+    EXPECT_EQ(files.size(), kSetupFileCount + 1);  // the uninstaller too; no staged file left
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(ReadBytes(P().program), {0x0F, 0x0F, 0xF0, 0xF0}));
+    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), (P().installFolder + "\\qdxremote.html").c_str()), 0)
+        << ShortcutTarget(P().helpLink);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader");
     world->processes.EndAll();
     EXPECT_TRUE(WriteBytes(P().help, world->help));
 }

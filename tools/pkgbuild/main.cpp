@@ -1,6 +1,7 @@
 // qdxpkg: builds the setup package.
 //
-//   qdxpkg -o OUTPUT.exe PROGRAM.exe FILE1 ...   (files in the program's table order)
+//   qdxpkg -o OUTPUT.exe PROGRAM.exe FILE1 ...     (files in the program's table order)
+//   qdxpkg -o OUTPUT.exe --dir DIR PROGRAM.exe     (the table's files, by name, from DIR)
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,22 +15,30 @@ namespace {
 int Usage() {
     std::fprintf(stderr, "usage: qdxpkg -o OUTPUT.exe PROGRAM.exe");
     for (std::size_t i = 1; i < kSetupFileCount; ++i) std::fprintf(stderr, " %s", SetupFileTable[i].fileName);
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "\n       qdxpkg -o OUTPUT.exe --dir DIR PROGRAM.exe\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string output;
+    std::string output, dir;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
             output = argv[++i];
+        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+            dir = argv[++i];
         else
             inputs.push_back(argv[i]);
     }
     if (output.empty() || inputs.empty()) return Usage();
+    // The table names the files and their order, so a build cannot pack one
+    // page under another's name.
+    if (!dir.empty()) {
+        if (inputs.size() != 1) return Usage();
+        for (std::size_t i = 1; i < kSetupFileCount; ++i) inputs.push_back(dir + "/" + SetupFileTable[i].fileName);
+    }
 
     std::vector<pkgbuild::Bytes> files(inputs.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {

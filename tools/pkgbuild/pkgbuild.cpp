@@ -10,6 +10,18 @@
 #include "setup/package.h"
 
 namespace pkgbuild {
+namespace {
+
+const char* KindName(SetupFileKind kind) {
+    switch (kind) {
+    case SetupFileKind::kProgram: return "a Windows program for i386 or AMD64";
+    case SetupFileKind::kHelp: return "a WinHelp file";
+    case SetupFileKind::kHtmlPage: return "an HTML page";
+    }
+    return "of its kind";
+}
+
+}  // namespace
 
 bool BuildPackage(const std::vector<Bytes>& files, Bytes& package, std::string& error) {
     if (files.size() != kSetupFileCount) {
@@ -41,8 +53,7 @@ bool BuildPackage(const std::vector<Bytes>& files, Bytes& package, std::string& 
         }
         if (!SetupFileStartSound(SetupFileTable[i].kind, f.data(), std::min(f.size(), kSetupHeadSize), machine)) {
             error = std::string("file ") + std::to_string(i) + " (" + SetupFileTable[i].fileName + ") is not " +
-                    (SetupFileTable[i].kind == SetupFileKind::kProgram ? "a Windows program for i386 or AMD64"
-                                                                       : "a WinHelp file");
+                    KindName(SetupFileTable[i].kind);
             return false;
         }
         trailer.sizes[i] = static_cast<std::int32_t>(f.size());

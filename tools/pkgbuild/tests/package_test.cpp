@@ -1,12 +1,18 @@
 // The package format as the program reads it and qdxpkg writes it: checksum,
 // trailer, the soundness check (sizes against the package length, each file's
-// start against its kind), the setup name test, and the tool's refusals.
+// start against its kind), the setup name test, and the tool's refusals; the
+// help files the program ships and opens, against what the help compiler
+// wrote, and the rule that picks their reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <dirent.h>
+#include <map>
+#include <regex>
+#include <set>
 #include <sys/wait.h>
 #include <string>
 #include <vector>
@@ -37,6 +43,21 @@ Bytes Help() {
     Bytes b(0x100, 0);
     WriteLE32(b.data(), kHelpFileMagic);
     return b;
+}
+
+Bytes Page() { return Text("<!DOCTYPE html>\n<html lang=\"en\">\n</html>\n"); }
+
+// One file for each row of the program's table, each of its row's kind.
+std::vector<Bytes> TableFiles(std::uint16_t machine) {
+    std::vector<Bytes> files;
+    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+        switch (SetupFileTable[i].kind) {
+        case SetupFileKind::kProgram: files.push_back(Program(machine)); break;
+        case SetupFileKind::kHelp: files.push_back(Help()); break;
+        case SetupFileKind::kHtmlPage: files.push_back(Page()); break;
+        }
+    }
+    return files;
 }
 
 SetupTrailer Trailer(std::vector<std::int32_t> sizes) {
@@ -127,6 +148,11 @@ TEST(PackageFormat, FileStartsAsItsKindMust) {
         {"help", K::kHelp, Help(), kMachineAmd64, true},
         {"program bytes as help", K::kHelp, amd64, kMachineAmd64, false},
         {"help magic cut short", K::kHelp, Bytes{0x3F, 0x5F, 0x03}, kMachineAmd64, false},
+        {"page", K::kHtmlPage, Page(), kMachineAmd64, true},
+        {"help bytes as a page", K::kHtmlPage, Help(), kMachineAmd64, false},
+        {"page without its doctype", K::kHtmlPage, Text("<html lang=\"en\">"), kMachineAmd64, false},
+        {"doctype cut short", K::kHtmlPage, Text("<!DOCTYPE htm"), kMachineAmd64, false},
+        {"page as the help", K::kHelp, Page(), kMachineAmd64, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SetupFileStartSound(c.kind, c.bytes.data(), c.bytes.size(), c.machine), c.sound) << c.name;
@@ -148,33 +174,43 @@ TEST(PackageFormat, SetupNameTest) {
 }
 
 TEST(PackageBuilder, LayoutAndRefusals) {
-    const Bytes program = Program(kMachineI386), help = Help();
+    const std::vector<Bytes> files = TableFiles(kMachineI386);
     Bytes package;
     std::string error;
-    ASSERT_TRUE(pkgbuild::BuildPackage({program, help}, package, error)) << error;
-    ASSERT_EQ(package.size(), program.size() + help.size() + SetupTrailerSize(2));
-    EXPECT_TRUE(std::equal(program.begin(), program.end(), package.begin()));
+    ASSERT_TRUE(pkgbuild::BuildPackage(files, package, error)) << error;
+    const std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
+    std::size_t payload = 0;
+    for (const Bytes& f : files) {
+        EXPECT_TRUE(std::equal(f.begin(), f.end(), package.begin() + payload)) << payload;
+        payload += f.size();
+    }
+    ASSERT_EQ(package.size(), payload + trailerSize);
     SetupTrailer t;
-    ASSERT_TRUE(ParseSetupTrailer(package.data() + package.size() - 16, 2, t));
-    EXPECT_EQ(t.sizes[0], static_cast<std::int32_t>(program.size()));
-    EXPECT_EQ(t.sizes[1], static_cast<std::int32_t>(help.size()));
+    ASSERT_TRUE(ParseSetupTrailer(package.data() + payload, kSetupFileCount, t));
+    for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(t.sizes[i], static_cast<std::int32_t>(files[i].size()));
     EXPECT_EQ(t.marker, SETUP_MARKER);
-    EXPECT_EQ(SubtractFromChecksum(t.checksum, package.data(), program.size() + help.size()), 0u);
+    EXPECT_EQ(SubtractFromChecksum(t.checksum, package.data(), payload), 0u);
     EXPECT_TRUE(SetupPackageSound(package.data(), package.size(), kMachineI386));
     std::swap(t.sizes[0], t.sizes[1]);  // still adds up, and file 0 still starts as a program
-    WriteSetupTrailer(t, package.data() + package.size() - 16);
+    WriteSetupTrailer(t, package.data() + payload);
     EXPECT_FALSE(SetupPackageSound(package.data(), package.size(), kMachineI386));
 
     // What the program would refuse to install is not built.
-    const std::vector<Bytes> refused[] = {
-        {program},  // the table has two files
-        {program, Bytes()},
-        {help, help},
-        {program, program},
-        {Program(0x01C4), help},  // a PE image for a machine no build of the program is for
+    const auto with = [&](std::size_t index, const Bytes& bytes) {
+        std::vector<Bytes> changed = files;
+        changed[index] = bytes;
+        return changed;
     };
-    for (const std::vector<Bytes>& files : refused) {
-        EXPECT_FALSE(pkgbuild::BuildPackage(files, package, error)) << files.size();
+    const std::vector<Bytes> refused[] = {
+        {files.begin(), files.end() - 1},  // one file short of the table
+        with(1, Bytes()),
+        with(0, Help()),
+        with(1, Program(kMachineI386)),
+        with(2, Help()),  // a help page that is not one
+        with(0, Program(0x01C4)),  // a PE image for a machine no build of the program is for
+    };
+    for (const std::vector<Bytes>& f : refused) {
+        EXPECT_FALSE(pkgbuild::BuildPackage(f, package, error)) << f.size();
         EXPECT_FALSE(error.empty());
     }
 }
@@ -190,29 +226,38 @@ int RunTool(const std::string& arguments, std::string* errors) {
 }
 
 TEST(PackageBuilder, ToolWritesThePackage) {
-    const std::string dir = ::testing::TempDir();
-    const std::string exe = dir + "pkg_prog.exe", hlp = dir + "pkg_help.hlp", out = dir + "pkg_setup.exe";
-    const std::string empty = dir + "pkg_empty.hlp", missing = dir + "pkg_missing.hlp";
-    ASSERT_TRUE(pkgbuild::WriteFile(exe, Program(kMachineAmd64)));
-    ASSERT_TRUE(pkgbuild::WriteFile(hlp, Help()));
+    const std::string dir = ::testing::TempDir() + "pkg_files";
+    ASSERT_EQ(std::system(("rm -rf '" + dir + "' && mkdir '" + dir + "'").c_str()), 0);
+    const std::string exe = dir + "/prog.exe", out = dir + "/setup.exe";
+    const std::string empty = dir + "/empty.hlp", missing = dir + "/missing.hlp";
+    const std::vector<Bytes> files = TableFiles(kMachineAmd64);
+    ASSERT_TRUE(pkgbuild::WriteFile(exe, files[0]));
+    std::string named;  // the packaged files by their table names, in table order
+    for (std::size_t i = 1; i < kSetupFileCount; ++i) {
+        const std::string path = dir + "/" + SetupFileTable[i].fileName;
+        ASSERT_TRUE(pkgbuild::WriteFile(path, files[i]));
+        named += " " + path;
+    }
     ASSERT_TRUE(pkgbuild::WriteFile(empty, Bytes()));
-    std::remove(missing.c_str());
-    std::remove(out.c_str());
-    std::string errors;
-    ASSERT_EQ(0, RunTool("-o " + out + " " + exe + " " + hlp, &errors)) << errors;
-    Bytes written, expected;
-    std::string error;
-    ASSERT_TRUE(pkgbuild::ReadFile(out, written));
-    ASSERT_TRUE(pkgbuild::BuildPackage({Program(kMachineAmd64), Help()}, expected, error));
-    EXPECT_EQ(written, expected);
+    Bytes expected, written;
+    std::string error, errors;
+    ASSERT_TRUE(pkgbuild::BuildPackage(files, expected, error));
+    for (const std::string& arguments : {exe + named, "--dir " + dir + " " + exe}) {
+        std::remove(out.c_str());
+        ASSERT_EQ(0, RunTool("-o " + out + " " + arguments, &errors)) << errors;
+        ASSERT_TRUE(pkgbuild::ReadFile(out, written));
+        EXPECT_EQ(written, expected) << arguments;
+    }
 
     // Refusals: exit status 1, one line naming the input at fault (or the
     // tool), nothing written.
+    const std::string rest = named.substr(named.find(' ', 1));  // the files behind the help file
     struct Case { std::string inputs, named; } cases[] = {
         {exe, "qdxpkg"},  // a wrong number of files
-        {exe + " " + dir, dir},
-        {exe + " " + missing, missing},
-        {exe + " " + empty, "qdxpkg"},
+        {exe + " " + dir + rest, dir},
+        {exe + " " + missing + rest, missing},
+        {exe + " " + empty + rest, "qdxpkg"},
+        {"--dir " + dir + "/none " + exe, dir + "/none/" + SetupFileTable[1].fileName},
     };
     for (const Case& c : cases) {
         std::remove(out.c_str());
@@ -221,6 +266,66 @@ TEST(PackageBuilder, ToolWritesThePackage) {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(pkgbuild::ReadFile(out, written)) << c.inputs;
     }
+}
+
+// The program's table of help pages and of context numbers, against the pages
+// the help compiler wrote for the build: the same page names, and each
+// context number in the head of the page the program opens for it.
+TEST(HelpFiles, ProgramTablesMatchTheCompiledPages) {
+    std::set<std::string> written;
+    std::map<std::uint32_t, std::string> contexts;  // from the pages' heads
+    DIR* dir = opendir(QDX_HELP_HTML_DIR);
+    ASSERT_NE(dir, nullptr) << QDX_HELP_HTML_DIR;
+    const std::regex meta("<meta name=\"help-context\" content=\"([0-9]+)\">");
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
+        written.insert(name);
+        Bytes page;
+        ASSERT_TRUE(pkgbuild::ReadFile(std::string(QDX_HELP_HTML_DIR) + "/" + name, page));
+        const std::string html(page.begin(), page.end());
+        for (std::sregex_iterator it(html.begin(), html.end(), meta), end; it != end; ++it)
+            EXPECT_TRUE(contexts.emplace(std::stoul((*it)[1]), name).second) << name;
+    }
+    closedir(dir);
+
+    std::set<std::string> packaged;
+    for (std::size_t i = 0; i < kSetupFileCount; ++i)
+        if (SetupFileTable[i].kind == SetupFileKind::kHtmlPage) packaged.insert(SetupFileTable[i].fileName);
+    EXPECT_EQ(packaged, written);
+    EXPECT_TRUE(packaged.count(kHelpContentsPage));
+    std::map<std::uint32_t, std::string> opened;
+    for (const HelpContextPage& entry : kHelpContextPages) opened[entry.context] = HelpPageForContext(entry.context);
+    EXPECT_EQ(opened, contexts);
+    EXPECT_STREQ(HelpPageForContext(4711), kHelpContentsPage);  // not mapped: the contents
+}
+
+TEST(HelpFiles, ReaderRule) {
+    struct Case {
+        const char* system;
+        HelpSystem facts;  // wine, major version, winhlp32.exe, ftsrch.dll
+        bool works;
+    } systems[] = {
+        {"XP", {false, 5, true, true}, true},
+        {"2000 without the search library", {false, 5, true, false}, true},
+        {"Vista to 11 with the stub only", {false, 6, true, false}, false},
+        {"7 with the reader added", {false, 6, true, true}, true},
+        {"10 with the reader copied over", {false, 10, true, true}, true},
+        {"Wine", {true, 6, true, false}, true},
+        {"Wine without its reader", {true, 6, false, false}, false},
+        {"no reader file at all", {false, 5, false, true}, false},
+        {"version not known", {false, 0, true, false}, false},
+    };
+    for (const Case& c : systems) EXPECT_EQ(WinHelpReaderWorks(c.facts), c.works) << c.system;
+
+    using R = HelpReader;
+    struct Choice { const char* setting; bool works; R reader; } choices[] = {
+        {nullptr, true, R::kWinHelp},   {nullptr, false, R::kBrowser}, {"", false, R::kBrowser},
+        {"WinHelp", false, R::kWinHelp}, {"browser", true, R::kBrowser}, {"BROWSER", true, R::kBrowser},
+        {"Chrome", true, R::kWinHelp},   {"WinHelp ", false, R::kBrowser},  // other texts: automatic
+    };
+    for (const Choice& c : choices)
+        EXPECT_EQ(ChooseHelpReader(c.setting, c.works), c.reader) << (c.setting ? c.setting : "(absent)") << c.works;
 }
 
 }  // namespace
