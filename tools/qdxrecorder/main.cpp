@@ -12,11 +12,14 @@
 // HEX is the exact request as received, lower-case byte pairs separated by
 // single spaces. NAME and TEXT escape '"' and '\' with '\' and bytes outside
 // 0x20..0x7e as \xNN. R is one of: client-closed, close-after, refused,
-// malformed-login, short-login, short-record, read-timeout, send-timeout.
+// malformed-login, short-login, short-record, read-timeout, send-timeout,
+// reset. With --timestamps each line starts with the wall-clock time in
+// microseconds since 1970 and a space.
 // Other lines (garbage, partial requests, silence, rejected connections) are
 // informative and may change.
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -64,6 +67,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     static qdxrec::Logger log;  // outlives the detached session threads
+    log.SetTimestamps(opt.timestamps);
     if (!opt.logFile.empty() && !log.OpenFile(opt.logFile)) {
         fprintf(stderr, "qdxrecorder: cannot open log file %s\n", opt.logFile.c_str());
         return 1;
@@ -89,6 +93,11 @@ int main(int argc, char** argv) {
     for (;;) {
         if (opt.maxSessions > 0 && ended.load() >= opt.maxSessions) log.FlushAndExit(0);
         // A bounded wait, so the max-sessions test above runs regularly.
+        if (!opt.accept) {
+            // Connections complete in the backlog and wait there, unserved.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            continue;
+        }
         if (qsock::WaitReadable(listener.Get(), 200) != 1) continue;
         std::string peer;
         qsock::OwnedSocket client = qsock::Accept(listener.Get(), &peer);

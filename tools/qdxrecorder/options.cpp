@@ -28,8 +28,10 @@ const char kUsageTail[] =
     "  session N record channel C data \"TEXT\" bytes HEX...\n"
     "  session N end levels L reason R\n"
     "HEX is the exact request received (the login's includes the password bytes unless\n"
-    "--mask-password). R: client-closed, close-after, refused, malformed-login,\n"
-    "short-login, short-record, read-timeout, send-timeout.\n";
+    "--mask-password). R: client-closed, close-after, reset, refused,\n"
+    "malformed-login, short-login, short-record, read-timeout, send-timeout.\n"
+    "With --timestamps every line starts with the wall-clock time in microseconds\n"
+    "since 1970 and a space.\n";
 
 const size_t kHelpColumn = 26;  // where the option texts start in --help
 const long long kMaxMs = 3600000;
@@ -128,14 +130,34 @@ const Option kOptions[] = {
            [](Options& o, long long n) { o.cfg.replySecondByte = static_cast<int>(n); }),
     Number("--reply-delay-ms", "N", 0, kMaxMs, "wait N ms before sending the reply",
            [](Options& o, long long n) { o.cfg.replyDelayMs = static_cast<int>(n); }),
-    Number("--reply-bytewise-ms", "N", 0, kMaxMs, "send the 2 reply bytes one at a time, N ms apart",
+    Number("--reply-bytewise-ms", "N", 0, kMaxMs, "send the reply bytes one at a time, N ms apart",
            [](Options& o, long long n) { o.cfg.replyBytewiseMs = static_cast<int>(n); }),
     Flag("--no-reply", "read the login, never answer, wait for the client to close",
          [](Options& o) { o.cfg.noReply = true; }),
+    Text("--reply-bytes", "LIST",
+         "hex bytes sent instead of the 2-byte reply, any count;\n"
+         "the first decides as a reply code, e.g. ff,00,13,37",
+         [](Options& o, const std::string& v) {
+             if (ParseLevels(v, &o.cfg.replyBytes)) return true;
+             fprintf(stderr, "qdxrecorder: --reply-bytes wants hex bytes like ff,00,13\n");
+             return false;
+         }),
+    Flag("--reset-after-reply",
+         "reset (RST) the connection when the client sends or goes\nafter the reply, its bytes unread",
+         [](Options& o) { o.cfg.resetAfterReply = true; }),
+    Flag("--no-read",
+         "never read from the client: answer at once, leave the login\n"
+         "and record request unread; a close goes unseen, so\n"
+         "silence lasts --read-timeout-ms",
+         [](Options& o) { o.cfg.noRead = true; }),
+    Flag("--no-accept", "listen, never accept: connections wait in the backlog",
+         [](Options& o) { o.accept = false; }),
     Number("--silence-after", "N", 0, kMaxCount, "after N level bytes send nothing more (connection stays open)",
            [](Options& o, long long n) { o.cfg.silenceAfter = n; }),
     Number("--close-after", "N", 0, kMaxCount, "close the connection after N level bytes",
            [](Options& o, long long n) { o.cfg.closeAfter = n; }),
+    Number("--reset-after", "N", 0, kMaxCount, "reset (RST) the connection after N level bytes",
+           [](Options& o, long long n) { o.cfg.resetAfter = n; }),
     Flag("--flood", "send level bytes as fast as the socket takes them", [](Options& o) { o.cfg.flood = true; }),
     Number("--read-timeout-ms", "N", 1, kMaxMs,
            "longest wait for the rest of a request, and for room to\nsend, before the session ends (default 15000)",
@@ -151,6 +173,8 @@ const Option kOptions[] = {
          [](Options& o, const std::string& v) { o.logFile = v; return true; }),
     Flag("--mask-password", "show the password bytes as ** in the login line",
          [](Options& o) { o.cfg.maskPassword = true; }),
+    Flag("--timestamps", "log lines start with the wall-clock time (see below)",
+         [](Options& o) { o.timestamps = true; }),
     {"--help", nullptr, "this text", Takes::kHelp, 0, 0, nullptr, nullptr, nullptr},
 };
 

@@ -16,6 +16,8 @@ struct Options {
     uint16_t port = 264;
     long long maxSessions = -1;
     int maxConcurrent = 64;
+    bool accept = true;       // false: connections wait in the backlog, never served
+    bool timestamps = false;  // log lines start with the wall-clock time
     std::string portFile;
     std::string logFile;
 };
