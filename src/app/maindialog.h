@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
 #include "net/qdxconnect.h"
 #include "ui/ldbdisplay.h"
 #include "ui/splash.h"
@@ -54,6 +55,9 @@ public:
     bool Hot() const noexcept { return hot != 0; }
 
 private:
+    enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
+    void LoadLamps();
+    void ShowRecordLamp(Lamp lamp);
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);
@@ -67,6 +71,10 @@ private:
     unsigned char hot = 0;        // the mouse is over the Record button
     unsigned char recording = 0;  // a worker run is active (set by its messages only)
     QDXConnect worker;
+    // The lamps, loaded once (see LoadLamps): the Record button's as one-image
+    // lists at the icons' own size, the tray's as 16 x 16 icons.
+    qdx::UniqueImageList buttonLamps[kLampCount];
+    qdx::UniqueIcon trayLamps[kLampCount];
 };
 
 // Status-bar rotation entries, ending with a null mark.
