@@ -247,19 +247,23 @@ SIZE_T WorkingSet(HANDLE process) {
     return GetProcessMemoryInfo(process, &m, sizeof m) ? m.WorkingSetSize : 0;
 }
 
+// Fresh settings for the client, written before it starts (it reads the hot
+// key setting once, at its start); returns its log folder.
+std::string PrepareSettings() {
+    std::string logs = ResetSettings();
+    SetSetting("Settings", "UserName", "qdx");
+    SetSetting("Settings", "Password", "qdx");
+    SetSetting("Settings", "UseHotKeys", "0");
+    return logs;
+}
+
 // The real client, with its log followed and its settings pointed at a server.
 struct Client {
-    std::string logs = ResetSettings();
+    std::string logs = PrepareSettings();
     LogFollower log{logs};
     Process process;
-    HWND main = nullptr;
-    Client() {
-        SetSetting("Settings", "UserName", "qdx");
-        SetSetting("Settings", "Password", "qdx");
-        SetSetting("Settings", "UseHotKeys", "0");
-        main = process.WaitForWindow();
-        log.Take();  // "QDX Remote Control Run"
-    }
+    HWND main = process.WaitForWindow();
+    Client() { log.Take(); }  // "QDX Remote Control Run"
     // One recording from the record command; the lines it logged, or what
     // came before the time ran out.
     Texts Record(const std::string& server, int stopAfterMs = -1) {
