@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "common/handles.h"
 #include "net/link_messages.h"
 #include "res/resource.h"
@@ -14,6 +16,7 @@ constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusFirstMillis = 500;
 constexpr UINT kStatusNextMillis = 8000;
 constexpr int kLevelLimit = 127;  // a level byte's range, symmetric
+constexpr int kTrayLampSize = 16;
 
 }  // namespace
 
@@ -60,6 +63,7 @@ void MainDialog::InitDialog() {
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    LoadLamps();
     AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
@@ -75,10 +79,9 @@ void MainDialog::DestroyDialog() {
     WriteLogLine("QDX Remote Control Exit");
     LogView.view = nullptr;
 
-    // The button and the window do not free the icons they were given.
-    HANDLE buttonIcon = reinterpret_cast<HANDLE>(
-        ::SendDlgItemMessageA(hwnd, IDC_MAIN_RECORD, BM_SETIMAGE, IMAGE_ICON, 0));
-    if (buttonIcon) ::DestroyIcon(static_cast<HICON>(buttonIcon));
+    // The window does not free the icons it was given; the button's lamps are
+    // this object's and stay for a window opened again.
+    ShowRecordLamp(kLampCount);
     ReleaseWindowIcons();
     if (hTooltip && ::IsWindow(hTooltip)) ::DestroyWindow(hTooltip);
     hTooltip = nullptr;
@@ -92,9 +95,47 @@ void MainDialog::ReleaseWindowIcons() {
     }
 }
 
+// The lamps change at every start and end of a recording, so they are loaded
+// once: under Wine a button keeps a private copy of every image that
+// BM_SETIMAGE gives it until the button is destroyed (9 KB more per change),
+// and each LoadImage leaves a little behind too. An image list handed over
+// with BCM_SETIMAGELIST is only referred to, and the shell copies tray icons.
+void MainDialog::LoadLamps() {
+    static const int kIconIds[kLampCount] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
+    for (int lamp = 0; lamp < kLampCount; ++lamp) {
+        const LPCSTR name = MAKEINTRESOURCEA(kIconIds[lamp]);
+        if (!trayLamps[lamp])
+            trayLamps[lamp].Reset(static_cast<HICON>(
+                ::LoadImageA(AppInstance(), name, IMAGE_ICON, kTrayLampSize, kTrayLampSize, 0)));
+        if (buttonLamps[lamp]) continue;
+        qdx::UniqueIcon icon(
+            static_cast<HICON>(::LoadImageA(AppInstance(), name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+        ICONINFO info = {};
+        if (!icon || !::GetIconInfo(icon.Get(), &info)) continue;
+        qdx::UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
+        BITMAP size = {};
+        if (!::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof size, &size)) continue;
+        qdx::UniqueImageList list(::ImageList_Create(size.bmWidth, size.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0));
+        if (list && ::ImageList_AddIcon(list.Get(), icon.Get()) == 0) buttonLamps[lamp] = std::move(list);
+    }
+}
+
+// kLampCount takes the lamp off the button. A lamp that did not load leaves
+// the button as it is.
+void MainDialog::ShowRecordLamp(Lamp lamp) {
+    BUTTON_IMAGELIST images = {};
+    if (lamp != kLampCount) {
+        images.himl = buttonLamps[lamp].Get();
+        if (!images.himl) return;
+    }
+    images.uAlign = BUTTON_IMAGELIST_ALIGN_CENTER;
+    ::SendDlgItemMessageA(hwnd, IDC_MAIN_RECORD, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&images));
+    ::InvalidateRect(::GetDlgItem(hwnd, IDC_MAIN_RECORD), nullptr, FALSE);
+}
+
 void MainDialog::ApplyRecordDisplay() {
     ::CheckDlgButton(hwnd, IDC_MAIN_RECORD, recording ? BST_CHECKED : BST_UNCHECKED);
-    SetButtonIcon(IDC_MAIN_RECORD, recording ? IDI_LAMP_RED : (hot ? IDI_LAMP_ORANGE : IDI_LAMP_GREY));
+    ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
     EnableControl(IDC_MAIN_LEVEL, recording);
     UpdateNotifyIcon();
 }

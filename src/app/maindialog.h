@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
 #include "net/qdxconnect.h"
 #include "ui/ldbdisplay.h"
 #include "ui/splash.h"
@@ -58,6 +59,10 @@ private:
     static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)
 
     void PollHeldHotKeys();
+
+    enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
+    void LoadLamps();
+    void ShowRecordLamp(Lamp lamp);
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);
@@ -74,6 +79,10 @@ private:
     unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
     QDXConnect worker;
+    // The lamps, loaded once (see LoadLamps): the Record button's as one-image
+    // lists at the icons' own size, the tray's as 16 x 16 icons.
+    qdx::UniqueImageList buttonLamps[kLampCount];
+    qdx::UniqueIcon trayLamps[kLampCount];
 };
 
 // Status-bar rotation entries, ending with a null mark.

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr UINT kTrayIconId = 24;
-constexpr int kTrayIconSize = 16;
 constexpr char kTrayTip[] = "QDX Remote Control";
 
 // The record's first form: every shell understands it, and the client needs
@@ -24,19 +23,17 @@ static_assert(NOTIFYICONDATAA_V1_SIZE == 104, "first form of the tray record, 64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the tray record, 32-bit");
 #endif
 
-// Adds or modifies the icon with the 16 x 16 image of an icon resource. The
-// shell copies the image, so the loaded icon goes when the call is done; one
-// that fails to load is passed as no icon. False when the shell refused.
-bool SetTrayIcon(HWND window, DWORD action, int iconId) {
-    qdx::UniqueIcon icon(static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
-                                                          kTrayIconSize, kTrayIconSize, 0)));
+// Adds or modifies the icon with one of the window's 16 x 16 lamps (the shell
+// copies the image); a lamp that failed to load is passed as no icon. False
+// when the shell refused.
+bool SetTrayIcon(HWND window, DWORD action, HICON icon) {
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = window;
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
-    data.hIcon = icon.Get();
+    data.hIcon = icon;
     static_assert(sizeof kTrayTip <= 64, "the tip fits the record's first-form field");
     qdx::CopyText(data.szTip, 64, kTrayTip);
     return ::Shell_NotifyIconA(action, &data) != FALSE;
@@ -45,18 +42,18 @@ bool SetTrayIcon(HWND window, DWORD action, int iconId) {
 }  // namespace
 
 void MainDialog::AddNotifyIcon() {
-    SetTrayIcon(hwnd, NIM_ADD, IDI_LAMP_GREY);
+    SetTrayIcon(hwnd, NIM_ADD, trayLamps[kLampGrey].Get());
 }
 
 void MainDialog::UpdateNotifyIcon() {
-    SetTrayIcon(hwnd, NIM_MODIFY, recording ? IDI_LAMP_RED : IDI_LAMP_ORANGE);
+    SetTrayIcon(hwnd, NIM_MODIFY, trayLamps[recording ? kLampRed : kLampOrange].Get());
 }
 
 // A restarted shell knows no icons, so the client's is added again as it is
 // now, or a client closed to the tray could not be reached any more. When the
 // shell still has it (the message came for another reason), it is updated.
 void MainDialog::RestoreNotifyIcon() {
-    if (!SetTrayIcon(hwnd, NIM_ADD, recording ? IDI_LAMP_RED : IDI_LAMP_ORANGE)) UpdateNotifyIcon();
+    if (!SetTrayIcon(hwnd, NIM_ADD, trayLamps[recording ? kLampRed : kLampOrange].Get())) UpdateNotifyIcon();
 }
 
 void MainDialog::RemoveNotifyIcon() {

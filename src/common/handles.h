@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace qdx {
 
@@ -88,6 +89,11 @@ struct WindowTraits {  // windows that an object creates and must destroy
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { ::DestroyWindow(h); }
 };
+struct ImageListTraits {
+    using Handle = HIMAGELIST;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::ImageList_Destroy(h); }
+};
 struct LocalMemoryTraits {
     using Handle = HLOCAL;
     static Handle Invalid() { return nullptr; }
@@ -103,6 +109,7 @@ using UniqueMenu = UniqueOwner<MenuTraits>;
 using UniqueMemoryDC = UniqueOwner<MemoryDCTraits>;
 using UniqueWindow = UniqueOwner<WindowTraits>;
 using UniqueLocal = UniqueOwner<LocalMemoryTraits>;
+using UniqueImageList = UniqueOwner<ImageListTraits>;
 
 // A second handle of this process on the same kernel object (an event, a
 // mutex); null when h is null or the system refuses. The caller owns it.

@@ -52,9 +52,12 @@ std::string StatusText(HWND main) {
     return text;
 }
 
-// Colour at the centre of the icon the Record button shows.
+// Colour at the centre of the lamp the Record button shows (its image list's one image).
 COLORREF ButtonIconCentre(HWND main) {
-    HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageA(main, IDC_MAIN_RECORD, BM_GETIMAGE, IMAGE_ICON, 0));
+    BUTTON_IMAGELIST images = {};
+    SendDlgItemMessageA(main, IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&images));
+    qdx::UniqueIcon lamp(images.himl ? ImageList_GetIcon(images.himl, 0, ILD_NORMAL) : nullptr);
+    HICON icon = lamp.Get();
     ICONINFO info = {};
     if (!icon || !GetIconInfo(icon, &info)) return CLR_INVALID;
     BITMAP bm = {};

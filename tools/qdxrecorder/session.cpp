@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 namespace qdxrec {
 
@@ -42,6 +43,9 @@ public:
 private:
     ReadStatus ReadExact(std::vector<uint8_t>& buf, size_t n);
     bool WaitForClose(int timeoutMs);
+    const char* Hold();
+    const char* EndAfterLevels();
+    unsigned long long LevelLimit() const;
     const char* ReadLogin(bool* accepted);
     const char* SendReply(uint8_t code);
     const char* ReadRecord();
@@ -77,7 +81,13 @@ ReadStatus Session::ReadExact(std::vector<uint8_t>& buf, size_t n) {
 
 // Waits up to timeoutMs (< 0: no limit) for the client to go away, throwing
 // away anything it sends meanwhile. True when the client closed or reset.
+// A server that reads nothing cannot see a close (the client's unread bytes
+// stand before the end of the stream): it just lets the time pass.
 bool Session::WaitForClose(int timeoutMs) {
+    if (cfg_.noRead) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs < 0 ? cfg_.readTimeoutMs : timeoutMs));
+        return false;
+    }
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     uint8_t scratch[512];
     for (;;) {
@@ -130,18 +140,50 @@ const char* Session::ReadLogin(bool* accepted) {
 }
 
 const char* Session::SendReply(uint8_t code) {
-    const uint8_t reply[2] = {code, static_cast<uint8_t>(cfg_.replySecondByte)};
+    std::vector<uint8_t> reply = cfg_.replyBytes;
+    if (reply.empty()) reply = {code, static_cast<uint8_t>(cfg_.replySecondByte)};
     if (cfg_.replyDelayMs > 0 && WaitForClose(cfg_.replyDelayMs)) return "client-closed";
     if (cfg_.replyBytewiseMs >= 0) {
-        if (qsock::SendAll(sock_.Get(), reply, 1, cfg_.readTimeoutMs) != 1) return "client-closed";
-        if (WaitForClose(cfg_.replyBytewiseMs)) return "client-closed";
-        if (qsock::SendAll(sock_.Get(), reply + 1, 1, cfg_.readTimeoutMs) != 1) return "client-closed";
-    } else if (qsock::SendAll(sock_.Get(), reply, 2, cfg_.readTimeoutMs) != 2) {
+        for (size_t i = 0; i < reply.size(); ++i) {
+            if (i > 0 && WaitForClose(cfg_.replyBytewiseMs)) return "client-closed";
+            if (qsock::SendAll(sock_.Get(), &reply[i], 1, cfg_.readTimeoutMs) != 1) return "client-closed";
+        }
+    } else if (qsock::SendAll(sock_.Get(), reply.data(), reply.size(), cfg_.readTimeoutMs) !=
+               static_cast<int>(reply.size())) {
         return "client-closed";
     }
-    const char* how = cfg_.replyCode >= 0 ? "forced" : code == kAccepted ? "accepted" : "refused";
-    Log("reply " + HexBytes(reply, 2) + " " + how);
+    const char* how = cfg_.replyCode >= 0 || !cfg_.replyBytes.empty() ? "forced"
+                      : code == kAccepted                              ? "accepted"
+                                                                       : "refused";
+    Log("reply " + HexBytes(reply.data(), reply.size()) + " " + how);
     return nullptr;
+}
+
+// Keeps the connection, sending nothing, until the client goes (or, for a
+// server that reads nothing and so cannot see that, for the read time-out).
+const char* Session::Hold() {
+    return WaitForClose(-1) ? "client-closed" : "read-timeout";
+}
+
+// The first level count at which --close-after, --reset-after or
+// --silence-after ends the stream.
+unsigned long long Session::LevelLimit() const {
+    unsigned long long limit = ~0ULL;
+    for (long long n : {cfg_.closeAfter, cfg_.resetAfter, cfg_.silenceAfter}) {
+        if (n >= 0 && static_cast<unsigned long long>(n) < limit) limit = static_cast<unsigned long long>(n);
+    }
+    return limit;
+}
+
+// Ends the stream at the level limit, the way the options ask for.
+const char* Session::EndAfterLevels() {
+    if (cfg_.closeAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.closeAfter)) return "close-after";
+    if (cfg_.resetAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.resetAfter)) {
+        qsock::SetAbortiveClose(sock_.Get());
+        return "reset";
+    }
+    Log("silent after " + std::to_string(levels_) + " levels");
+    return Hold();
 }
 
 const char* Session::ReadRecord() {
@@ -171,14 +213,9 @@ uint8_t Session::NextLevel(int stepMs) {
 const char* Session::StreamLevels() {
     const auto period = std::chrono::milliseconds(cfg_.levelMs);
     Clock::time_point next = Clock::now() + period;
+    const unsigned long long limit = LevelLimit();
     for (;;) {
-        if (cfg_.closeAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.closeAfter))
-            return "close-after";
-        if (cfg_.silenceAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.silenceAfter)) {
-            Log("silent after " + std::to_string(levels_) + " levels");
-            WaitForClose(-1);
-            return "client-closed";
-        }
+        if (levels_ >= limit) return EndAfterLevels();
         // Between two bytes watch the socket, so a client that closes is
         // noticed at once, not only at the next failing send.
         if (WaitForClose(MsUntil(next))) return "client-closed";
@@ -196,18 +233,9 @@ const char* Session::StreamLevels() {
 const char* Session::Flood() {
     uint8_t chunk[kFloodChunk];
     size_t have = 0;  // unsent bytes at the front of chunk
+    const unsigned long long limit = LevelLimit();
     for (;;) {
-        unsigned long long limit = ~0ULL;
-        if (cfg_.closeAfter >= 0) limit = static_cast<unsigned long long>(cfg_.closeAfter);
-        if (cfg_.silenceAfter >= 0 && static_cast<unsigned long long>(cfg_.silenceAfter) < limit)
-            limit = static_cast<unsigned long long>(cfg_.silenceAfter);
-        if (levels_ >= limit) {
-            if (cfg_.closeAfter >= 0 && levels_ >= static_cast<unsigned long long>(cfg_.closeAfter))
-                return "close-after";
-            Log("silent after " + std::to_string(levels_) + " levels");
-            WaitForClose(-1);
-            return "client-closed";
-        }
+        if (levels_ >= limit) return EndAfterLevels();
         unsigned long long room = limit - levels_;
         size_t want = room < kFloodChunk ? static_cast<size_t>(room) : kFloodChunk;
         while (have < want) chunk[have++] = NextLevel(kFloodStepMs);
@@ -223,16 +251,29 @@ const char* Session::Flood() {
 
 const char* Session::Run() {
     bool accepted = false;
-    if (const char* end = ReadLogin(&accepted)) return end;
+    if (cfg_.noRead) {
+        Log("no-read: the client's bytes stay unread");
+        accepted = true;  // there are no credentials to check
+    } else if (const char* end = ReadLogin(&accepted)) {
+        return end;
+    }
 
     if (cfg_.noReply) {
         Log("no-reply: waiting for the client to close");
-        WaitForClose(-1);
-        return "client-closed";
+        return Hold();
     }
-    uint8_t code = cfg_.replyCode >= 0 ? static_cast<uint8_t>(cfg_.replyCode)
-                                       : accepted ? kAccepted : kRefused;
+    uint8_t code = !cfg_.replyBytes.empty() ? cfg_.replyBytes[0]
+                   : cfg_.replyCode >= 0    ? static_cast<uint8_t>(cfg_.replyCode)
+                   : accepted               ? kAccepted
+                                            : kRefused;
     if (const char* end = SendReply(code)) return end;
+    if (cfg_.resetAfterReply) {
+        // Once the client has taken the reply and sends its next request (or
+        // goes), so that the reset finds its bytes unread.
+        qsock::WaitReadable(sock_.Get(), cfg_.readTimeoutMs);
+        qsock::SetAbortiveClose(sock_.Get());
+        return "reset";
+    }
     if (code != kAccepted) {
         // Half-close and let the client hang up first: closing with its
         // bytes unread could reset the connection before it read the reply.
@@ -241,7 +282,9 @@ const char* Session::Run() {
         return "refused";
     }
 
-    if (const char* end = ReadRecord()) return end;
+    if (!cfg_.noRead) {
+        if (const char* end = ReadRecord()) return end;
+    }
     return cfg_.flood ? Flood() : StreamLevels();
 }
 
@@ -259,7 +302,14 @@ bool Logger::OpenFile(const std::string& path) {
     return file_ != nullptr;
 }
 
-void Logger::Line(const std::string& text) {
+void Logger::Line(const std::string& body) {
+    std::string text = body;
+    if (timestamps_) {
+        auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+        text = std::to_string(us) + " " + body;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     fputs(text.c_str(), stdout);
     fputc('\n', stdout);

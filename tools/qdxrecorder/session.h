@@ -24,9 +24,13 @@ struct Config {
     int replyDelayMs = 0;
     int replyBytewiseMs = -1;     // -1: both reply bytes in one send
     bool noReply = false;
+    std::vector<uint8_t> replyBytes;  // non-empty: sent instead of the 2-byte reply
+    bool resetAfterReply = false;     // reset (RST) once the client sends or goes after the reply
+    bool noRead = false;              // read nothing the client sends
     std::vector<uint8_t> levels;  // empty: speech-like envelope
     long long silenceAfter = -1;  // -1: never
     long long closeAfter = -1;    // -1: never
+    long long resetAfter = -1;    // -1: never; else as closeAfter, with a reset
     bool flood = false;
     int readTimeoutMs = 15000;    // longest quiet time inside a request
     uint32_t seed = 1;            // envelope seed, offset by the session number
@@ -43,6 +47,9 @@ public:
     Logger& operator=(const Logger&) = delete;
 
     bool OpenFile(const std::string& path);
+    // Starts every later line with the wall-clock time in microseconds since
+    // 1970 and a space, for measuring against another process's clock.
+    void SetTimestamps(bool on) { timestamps_ = on; }
     void Line(const std::string& text);
     // Flushes under the lock (so no line is cut) and ends the process.
     [[noreturn]] void FlushAndExit(int code);
@@ -50,6 +57,7 @@ public:
 private:
     std::mutex mutex_;
     FILE* file_ = nullptr;
+    bool timestamps_ = false;
 };
 
 // Deterministic speech-like level generator: phrases of syllables with

@@ -205,6 +205,13 @@ void ShutdownSend(Socket s) {
 #endif
 }
 
+void SetAbortiveClose(Socket s) {
+    linger l{};
+    l.l_onoff = 1;
+    l.l_linger = 0;
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+}
+
 bool RenameReplace(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

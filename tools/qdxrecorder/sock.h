@@ -89,6 +89,9 @@ int SendAll(Socket s, const void* buf, size_t len, int timeoutMs);
 // Ends our sending direction (FIN) while still reading.
 void ShutdownSend(Socket s);
 
+// Makes the coming close a reset (RST) instead of an orderly close (FIN).
+void SetAbortiveClose(Socket s);
+
 // Replaces `to` by `from` atomically where the platform allows it.
 bool RenameReplace(const std::string& from, const std::string& to);
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 #include "recorder_harness.h"
 #include "session.h"
@@ -124,6 +126,9 @@ TEST(RecorderProtocol, ForcedReplyCodesAndSecondByte) {
         {{"--reply-code", "7", "--reply-second-byte", "9"}, "qdx", {0x07, 0x09}},
         {{"--reply-second-byte", "255"}, "qdx", {0xFF, 0xFF}},
         {{"--reply-code", "255", "--levels", "05"}, "wrong", {0xFF, 0x00}},
+        // Any bytes in place of the reply; the first decides what follows.
+        {{"--reply-bytes", "ff,00,13,37", "--levels", "05"}, "wrong", {0xFF, 0x00, 0x13, 0x37}},
+        {{"--reply-bytes", "05"}, "qdx", {0x05}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.args[0] + " " + k.args[1]);
@@ -132,13 +137,13 @@ TEST(RecorderProtocol, ForcedReplyCodesAndSecondByte) {
         Client c;
         ASSERT_TRUE(c.Connect(rec.Port()));
         ASSERT_TRUE(c.Send(rectest::LoginRequest("qdx", k.password)));
-        EXPECT_EQ(c.Recv(2, 2000), k.reply);
+        EXPECT_EQ(c.Recv(k.reply.size() + 1, 1000), k.reply);
         if (k.reply[0] == 0xFF) {
             // Accepted, even by force: the record request is read and levels follow.
             ASSERT_TRUE(c.Send(rectest::RecordRequest(0, "")));
             Bytes lv = c.Recv(1, 2000);
             ASSERT_EQ(lv.size(), 1u);
-            if (k.args[0] == "--reply-code") EXPECT_EQ(lv[0], 0x05);
+            if (k.args.size() > 2 && k.args[2] == "--levels") EXPECT_EQ(lv[0], 0x05);
         } else {
             EXPECT_TRUE(c.ClosedWithin(2000));
         }
@@ -220,6 +225,75 @@ TEST(RecorderProtocol, CloseAfterAndSilenceAfterCountLevelBytes) {
     }
 }
 
+// The hostile endings: resets instead of closes, a server that reads nothing,
+// one that never accepts. Each row's client script returns what it saw.
+TEST(RecorderProtocol, ResetsUnreadRequestsAndUnacceptedConnections) {
+    struct Case {
+        std::vector<std::string> args;
+        bool (*script)(Client& c, int port);
+        const char* reason;  // the session's end reason; null: no session at all
+        long long levels;    // level bytes sent; -1: any
+    };
+    // A reset may take bytes with it that the client had not read yet: the
+    // count sent is the server's.
+    const auto resetAfterRecordRequest = [](Client& c, int port) {
+        return rectest::StartRecording(c, port, "qdx", "qdx") && c.ResetWithin(1000);
+    };
+    const Case cases[] = {
+        {{"--reset-after", "3", "--level-ms", "10"}, resetAfterRecordRequest, "reset", 3},
+        {{"--reset-after", "20000", "--flood"}, resetAfterRecordRequest, "reset", 20000},
+        {{"--reset-after-reply"}, resetAfterRecordRequest, "reset", 0},
+        {{"--no-read", "--levels", "11"},  // answers before any login
+         [](Client& c, int port) {
+             return c.Connect(port) && c.Recv(2, 1000) == Bytes{0xFF, 0x00} && c.Recv(1, 1000) == Bytes{0x11};
+         },
+         "client-closed", -1},
+        {{"--no-read", "--silence-after", "0", "--read-timeout-ms", "300"},
+         [](Client& c, int port) {
+             long long t0 = NowMs();
+             return rectest::StartRecording(c, port, "qdx", "qdx") && c.ClosedWithin(2000) && NowMs() - t0 >= 250;
+         },
+         "read-timeout", 0},
+        {{"--no-accept"},  // the connect completes in the backlog, nobody answers
+         [](Client& c, int port) {
+             return c.Connect(port) && c.Send(rectest::LoginRequest("qdx", "qdx")) && c.Recv(1, 500).empty();
+         },
+         nullptr, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.args[0]);
+        Recorder rec;
+        ASSERT_TRUE(rec.Start(k.args));
+        {
+            Client c;
+            EXPECT_TRUE(k.script(c, rec.Port()));
+        }
+        if (!k.reason) {
+            EXPECT_EQ(rec.Log().find("session 1"), std::string::npos);
+            continue;
+        }
+        std::string reason;
+        long long levels = rec.WaitForEnd(1, &reason);
+        EXPECT_EQ(reason, k.reason);
+        if (k.levels >= 0) EXPECT_EQ(levels, k.levels);
+    }
+    {   // the no-read server never logged the login it did not read
+        Recorder rec;
+        ASSERT_TRUE(rec.Start({"--no-read", "--timestamps"}));
+        Client c;
+        ASSERT_TRUE(rectest::StartRecording(c, rec.Port(), "qdx", "qdx"));
+        c.Close();
+        std::string log = rec.WaitForLog("session 1 reply ff 00 accepted");
+        EXPECT_EQ(log.find(" login "), std::string::npos) << log;
+        // --timestamps: every line starts with the wall-clock microseconds.
+        long long now = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::system_clock::now().time_since_epoch()).count();
+        long long stamp = std::atoll(log.c_str());
+        EXPECT_LT(now - stamp, 10000000LL) << log;
+        EXPECT_EQ(log.substr(log.find(' ') + 1, 12), "qdxrecorder:") << log;
+    }
+}
+
 TEST(RecorderProtocol, FloodSendsAsFastAsTheSocketTakesThem) {
     {
         Recorder rec;
@@ -259,12 +333,15 @@ TEST(RecorderCommandLine, HelpListsTheOptionsAndBadOptionsFail) {
     for (const char* opt : {"--listen", "--user", "--password", "--level-ms", "--reply-code",
                             "--reply-second-byte", "--reply-delay-ms", "--reply-bytewise-ms",
                             "--no-reply", "--levels", "--silence-after", "--close-after", "--flood",
-                            "--max-sessions", "--port-file", "--log-file"})
+                            "--max-sessions", "--port-file", "--log-file", "--reply-bytes",
+                            "--reset-after", "--reset-after-reply", "--no-read", "--no-accept",
+                            "--timestamps"})
         EXPECT_NE(out.find(opt), std::string::npos) << opt;
     const std::vector<std::vector<std::string>> bad = {
         {"--level-ms", "abc"}, {"--level-ms", "0"},      {"--reply-code", "256"},
         {"--listen", "nowhere"}, {"--listen", "1.2.3:5"}, {"--levels", "1g"},
         {"--levels", "81,,7f"},  {"--bogus"},             {"--user"},
+        {"--reply-bytes", "1,zz"}, {"--reset-after", "-1"}, {"--no-read=1"},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(rectest::RunToEnd(args, &out), 2) << args[0];

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -217,6 +218,19 @@ bool Client::ClosedWithin(int timeoutMs) {
         uint8_t buf[4096];
         ssize_t r = recv(fd_, buf, sizeof buf, 0);
         if (r <= 0) return true;
+    }
+}
+
+bool Client::ResetWithin(int timeoutMs) {
+    for (long long end = NowMs() + timeoutMs;;) {
+        long long left = end - NowMs();
+        if (left <= 0) return false;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+        uint8_t buf[4096];
+        ssize_t r = recv(fd_, buf, sizeof buf, 0);
+        if (r < 0) return errno == ECONNRESET;
+        if (r == 0) return false;
     }
 }
 

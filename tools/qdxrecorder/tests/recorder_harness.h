@@ -61,6 +61,8 @@ public:
     Bytes Recv(size_t n, int timeoutMs);
     // True when the server closes (or resets) within timeoutMs.
     bool ClosedWithin(int timeoutMs);
+    // True when the server resets the connection (RST, not FIN) within timeoutMs.
+    bool ResetWithin(int timeoutMs);
     void Close();
     // Vanishes without a goodbye: SO_LINGER 0 makes close() send a reset.
     void Reset();

@@ -1,0 +1,222 @@
+// qdxbaseline: what a recording needs and nothing more, as a yardstick for
+// the client. Per run one thread with its own Windows Sockets start-up reads
+// the server setting, connects, logs in, sends the record request and posts
+// each level byte to the dialog until stopped; no log, no icons, no tray.
+// Started without commands it is also the minimal dialog program that the
+// client's start-up time is compared with.
+//
+// The driver works it like the client: WM_COMMAND 2001 (record, or stop while
+// recording) and 2002 (stop); check box 101 and control 103 show the run
+// state, and control 104 counts the runs that have ended.
+//
+// With --button-icons it also shows the run state as a lamp on button 101
+// the way a button is told about a new icon (LoadImage, BM_SETIMAGE, and
+// DestroyIcon on the icon it gave back), to measure what those calls cost.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr UINT WM_LINK_STARTED = WM_USER + 32;
+constexpr UINT WM_LINK_ENDED = WM_USER + 33;
+constexpr UINT WM_LINK_LEVEL = WM_USER + 34;
+constexpr WORD kRecord = 2001;
+constexpr WORD kStop = 2002;
+constexpr int kSliceMs = 200;
+
+struct Link {
+    HWND window = nullptr;
+    HANDLE stop = nullptr;
+    HANDLE thread = nullptr;
+    bool recording = false;
+    int runsEnded = 0;
+    bool buttonIcons = false;
+} link;
+
+void ReadSetting(const char* name, char* out, DWORD size) {
+    out[0] = '\0';
+    RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", name, RRF_RT_REG_SZ, nullptr, out,
+                 &size);
+}
+
+bool Stopped() { return WaitForSingleObject(link.stop, 0) != WAIT_TIMEOUT; }
+
+// One select slice; >0 ready, 0 quiet, <0 error.
+int Slice(SOCKET s, bool read) {
+    fd_set set, except;
+    FD_ZERO(&set);
+    FD_ZERO(&except);
+    FD_SET(s, &set);
+    FD_SET(s, &except);
+    timeval t = {0, kSliceMs * 1000};
+    return select(0, read ? &set : nullptr, read ? nullptr : &set, read ? nullptr : &except, &t);
+}
+
+bool Connect(SOCKET s, const char* server) {
+    char host[260];
+    snprintf(host, sizeof host, "%s", server);
+    unsigned short port = 264;
+    if (char* colon = strchr(host, ':')) {
+        *colon = '\0';
+        port = static_cast<unsigned short>(atoi(colon + 1));
+    }
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = inet_addr(host);
+    if (a.sin_addr.s_addr == INADDR_NONE) return false;
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    for (int budget = 10000; budget > 0 && !Stopped(); budget -= kSliceMs) {
+        fd_set w, e;
+        FD_ZERO(&w);
+        FD_ZERO(&e);
+        FD_SET(s, &w);
+        FD_SET(s, &e);
+        timeval t = {0, kSliceMs * 1000};
+        int n = select(0, nullptr, &w, &e, &t);
+        if (n > 0) return FD_ISSET(s, &w) != 0;
+        if (n < 0) return false;
+    }
+    return false;
+}
+
+// Receives exactly n bytes; false on close, error, time-out or stop.
+bool Receive(SOCKET s, char* buffer, int n, int budgetMs) {
+    while (n > 0) {
+        int ready = Slice(s, true);
+        if (ready < 0) return false;
+        if (ready == 0) {
+            if (Stopped()) return false;
+            budgetMs -= kSliceMs;
+            if (budgetMs <= 0) return false;
+            continue;
+        }
+        int got = recv(s, buffer, n, 0);
+        if (got <= 0) return false;
+        buffer += got;
+        n -= got;
+    }
+    return true;
+}
+
+DWORD WINAPI RunLink(void*) {
+    PostMessageA(link.window, WM_LINK_STARTED, 0, 0);
+    WSADATA data;
+    bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    char server[260], user[260], password[260];
+    ReadSetting("Server", server, sizeof server);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    u_long on = 1;
+    ioctlsocket(s, FIONBIO, &on);
+    int noDelay = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    if (s != INVALID_SOCKET && Connect(s, server)) {
+        ReadSetting("UserName", user, sizeof user);
+        ReadSetting("Password", password, sizeof password);
+        char login[4 + 255 + 255];
+        size_t u = strlen(user) > 255 ? 255 : strlen(user), p = strlen(password) > 255 ? 255 : strlen(password);
+        login[0] = static_cast<char>(0xE2);
+        login[1] = 0;
+        login[2] = static_cast<char>(u);
+        login[3] = static_cast<char>(p);
+        memcpy(login + 4, user, u);
+        memcpy(login + 4 + u, password, p);
+        send(s, login, static_cast<int>(4 + u + p), 0);  // a few bytes: the buffer takes them at once
+        char reply[2];
+        if (Receive(s, reply, 2, 10000) && static_cast<unsigned char>(reply[0]) == 0xFF) {
+            const char record[2] = {0, 0};
+            send(s, record, 2, 0);
+            char level;
+            while (!Stopped() && Receive(s, &level, 1, 5000))
+                PostMessageA(link.window, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+        }
+    }
+    if (s != INVALID_SOCKET) closesocket(s);
+    if (started) WSACleanup();
+    PostMessageA(link.window, WM_LINK_ENDED, 0, 0);
+    return 0;
+}
+
+void Record() {
+    if (link.thread) {
+        SetEvent(link.stop);
+        WaitForSingleObject(link.thread, 5000);
+        CloseHandle(link.thread);
+    }
+    ResetEvent(link.stop);
+    link.thread = CreateThread(nullptr, 0, RunLink, nullptr, 0, nullptr);
+}
+
+void Show(HWND dialog) {
+    CheckDlgButton(dialog, 101, link.recording ? BST_CHECKED : BST_UNCHECKED);
+    if (link.buttonIcons) {
+        HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(link.recording ? 4 : 3), IMAGE_ICON, 0,
+                                 0, LR_DEFAULTCOLOR);
+        HANDLE previous = reinterpret_cast<HANDLE>(
+            SendDlgItemMessageA(dialog, 101, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)));
+        if (previous && previous != icon) DestroyIcon(static_cast<HICON>(previous));
+    }
+    EnableWindow(GetDlgItem(dialog, 103), link.recording);
+}
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == 101 || LOWORD(wParam) == kRecord) {
+            if (link.recording) SetEvent(link.stop);
+            else Record();
+            Show(dialog);
+        } else if (LOWORD(wParam) == kStop) {
+            SetEvent(link.stop);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(dialog);
+        }
+        return TRUE;
+    case WM_LINK_STARTED:
+        link.recording = true;
+        Show(dialog);
+        return TRUE;
+    case WM_LINK_ENDED:
+        link.recording = false;
+        SetDlgItemInt(dialog, 104, ++link.runsEnded, FALSE);
+        Show(dialog);
+        return TRUE;
+    case WM_LINK_LEVEL:
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    link.buttonIcons = commandLine && strstr(commandLine, "--button-icons");
+    link.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    link.window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, DialogProc, 0);
+    if (!link.window) return 1;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(link.window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (link.thread) {
+        SetEvent(link.stop);
+        WaitForSingleObject(link.thread, 5000);
+        CloseHandle(link.thread);
+    }
+    return 0;
+}

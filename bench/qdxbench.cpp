@@ -1,0 +1,479 @@
+// qdxbench: drives the client (or the baseline program) from outside for the
+// benchmarks, the way a user would: WM_COMMAND record and stop, window state
+// read back with messages. Figures go to files that bench/bench.py reads;
+// times that must be compared with the recorder's log are wall-clock
+// microseconds, the clock the recorder's --timestamps lines use.
+//
+//   qdxbench set SECTION NAME VALUE
+//   qdxbench stop    --title T --runs N --out FILE [--hold-ms MIN MAX]
+//   qdxbench flood   --title T --rounds N --probe-ms MS --out FILE
+//   qdxbench startup --exe A --title TA --exe B --title TB --runs N --out FILE
+//   qdxbench soak    --title T --servers S1,S2,.. --cycles N --samples 1,10,..
+//                    --hold-ms MS --sync DIR --out FILE [--logs DIR]
+//
+// The soak tells the end of a run from the client's log (every run's last
+// line is "Unable to connect...", "Connection aborted." or "Disconnecting
+// from..."), or, without --logs, from the baseline's run counter (control 104).
+#include <windows.h>
+#include <psapi.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr WORD kRecord = 2001;
+constexpr WORD kStop = 2002;
+constexpr int kRecordButton = 101;
+constexpr int kLevelControl = 103;
+constexpr int kRunCounter = 104;  // the baseline's
+constexpr DWORD kRunLimitMs = 20000;
+
+long long WallMicros() {
+    FILETIME ft;
+    GetSystemTimePreciseAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    return static_cast<long long>((t.QuadPart - 116444736000000000ULL) / 10);
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs, DWORD pollMs = 2) {
+    double end = NowMs() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (NowMs() > end) return false;
+        Sleep(pollMs);
+    }
+}
+
+struct Args {
+    std::map<std::string, std::vector<std::string>> values;
+    std::string Get(const char* name, const char* fallback = "") const {
+        auto it = values.find(name);
+        return it == values.end() || it->second.empty() ? fallback : it->second[0];
+    }
+    int Int(const char* name, int fallback) const {
+        std::string v = Get(name);
+        return v.empty() ? fallback : atoi(v.c_str());
+    }
+};
+
+Args Parse(int argc, char** argv, int first) {
+    Args a;
+    std::string name;
+    for (int i = first; i < argc; ++i) {
+        if (strncmp(argv[i], "--", 2) == 0) {
+            name = argv[i] + 2;
+            a.values[name];
+        } else {
+            a.values[name].push_back(argv[i]);
+        }
+    }
+    return a;
+}
+
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+        parts.push_back(text.substr(start, comma - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+bool SetSetting(const char* section, const char* name, const char* value) {
+    std::string key = std::string("Software\\Tallowind\\QDXRemote\\") + section;
+    HKEY h = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) != 0)
+        return false;
+    bool ok = RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                             static_cast<DWORD>(strlen(value) + 1)) == 0;
+    RegCloseKey(h);
+    return ok;
+}
+
+struct FindData {
+    const char* title;
+    DWORD pid;  // 0: any
+    HWND found;
+};
+
+BOOL CALLBACK FindProc(HWND window, LPARAM lParam) {
+    FindData* d = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (d->pid && pid != d->pid) return TRUE;
+    char cls[32] = "", text[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, text, sizeof text);
+    if (strcmp(cls, "#32770") != 0 || strcmp(text, d->title) != 0) return TRUE;
+    d->found = window;
+    return FALSE;
+}
+
+HWND FindDialog(const char* title, DWORD pid = 0) {
+    FindData d = {title, pid, nullptr};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&d));
+    return d.found;
+}
+
+// The window being driven: the client's main window or the baseline's dialog.
+class Target {
+public:
+    explicit Target(const std::string& title) : title_(title) {}
+
+    bool Find(DWORD timeoutMs = 60000) {
+        return WaitUntil([&] { return (hwnd_ = FindDialog(title_.c_str())) != nullptr; }, timeoutMs, 20);
+    }
+    HWND Window() const { return hwnd_; }
+    DWORD ProcessId() const {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd_, &pid);
+        return pid;
+    }
+    void Command(WORD id) const { PostMessageA(hwnd_, WM_COMMAND, id, 0); }
+    bool Recording() const {
+        DWORD_PTR check = 0;
+        SendMessageTimeoutA(GetDlgItem(hwnd_, kRecordButton), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &check);
+        return check == BST_CHECKED && IsWindowEnabled(GetDlgItem(hwnd_, kLevelControl));
+    }
+    bool Idle() const {
+        DWORD_PTR check = 1;
+        SendMessageTimeoutA(GetDlgItem(hwnd_, kRecordButton), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &check);
+        return check == BST_UNCHECKED && !IsWindowEnabled(GetDlgItem(hwnd_, kLevelControl));
+    }
+    // Round trip of one message through the window's thread, in milliseconds.
+    double RoundTripMs() const {
+        double t0 = NowMs();
+        DWORD_PTR r = 0;
+        SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+        return NowMs() - t0;
+    }
+
+private:
+    std::string title_;
+    HWND hwnd_ = nullptr;
+};
+
+// How many runs have ended: from the client's log files (the last line of
+// every run), or from the baseline's counter.
+class RunEnds {
+public:
+    RunEnds(const Target& target, const std::string& logs) : target_(target), logs_(logs) {}
+
+    int Count() {
+        if (logs_.empty()) {
+            char text[32] = "";
+            SendMessageTimeoutA(GetDlgItem(target_.Window(), kRunCounter), WM_GETTEXT, sizeof text,
+                                reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr);
+            return atoi(text);
+        }
+        WIN32_FIND_DATAA fd;
+        HANDLE find = FindFirstFileA((logs_ + "\\*.txt").c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) return ends_;
+        do ReadNew(fd.cFileName);
+        while (FindNextFileA(find, &fd));
+        FindClose(find);
+        return ends_;
+    }
+    int Lines() const { return lines_; }
+
+private:
+    void ReadNew(const std::string& name) {
+        HANDLE f = CreateFileA((logs_ + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return;
+        LONG high = 0;
+        SetFilePointer(f, static_cast<LONG>(offsets_[name]), &high, FILE_BEGIN);
+        char buffer[8192];
+        DWORD got = 0;
+        while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) pending_[name].append(buffer, got);
+        CloseHandle(f);
+        std::string& text = pending_[name];
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = text.substr(start, end - start);
+            ++lines_;
+            if (line.find("Unable to connect to ") != std::string::npos ||
+                line.find("Connection aborted.") != std::string::npos ||
+                line.find("Disconnecting from ") != std::string::npos)
+                ++ends_;
+        }
+        offsets_[name] += start;
+        text.erase(0, start);
+    }
+
+    const Target& target_;
+    std::string logs_;
+    std::map<std::string, size_t> offsets_;
+    std::map<std::string, std::string> pending_;
+    int ends_ = 0;
+    int lines_ = 0;
+};
+
+// One recording: record, wait for the recording state (or for the run to end
+// by itself), hold it, stop, wait for the idle state. stopAt gets the
+// wall-clock time of the stop command, 0 when the run had ended before.
+bool OneRun(Target& t, RunEnds& ends, DWORD holdMs, long long* stopAt) {
+    *stopAt = 0;
+    if (!WaitUntil([&] { return t.Idle(); }, kRunLimitMs)) return false;
+    int before = ends.Count();
+    t.Command(kRecord);
+    double posted = NowMs();
+    bool ended = false;
+    WaitUntil(
+        [&] {
+            ended = ends.Count() > before;
+            return ended || (t.Recording() && NowMs() - posted >= holdMs);
+        },
+        kRunLimitMs);
+    if (!ended) {
+        *stopAt = WallMicros();
+        t.Command(kStop);
+        if (!WaitUntil([&] { return ends.Count() > before; }, kRunLimitMs)) return false;
+    }
+    return WaitUntil([&] { return t.Idle(); }, kRunLimitMs);
+}
+
+FILE* OpenOut(const Args& a) {
+    std::string path = a.Get("out");
+    FILE* f = path.empty() ? stdout : fopen(path.c_str(), "w");
+    if (!f) fprintf(stderr, "qdxbench: cannot write %s\n", path.c_str());
+    return f;
+}
+
+// Stop latency: one line per run, "stop RUN WALL_US"; the recorder's log
+// tells when it saw each close.
+int CmdStop(const Args& a) {
+    Target t(a.Get("title", "QDX Remote Control"));
+    if (!t.Find()) return 3;
+    RunEnds ends(t, a.Get("logs"));
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    auto hold = a.values.count("hold-ms") ? a.values.at("hold-ms") : std::vector<std::string>{"200", "500"};
+    int lo = atoi(hold[0].c_str()), hi = hold.size() > 1 ? atoi(hold[1].c_str()) : lo;
+    std::mt19937 rng(7);
+    int runs = a.Int("runs", 100);
+    for (int i = 1; i <= runs; ++i) {
+        long long stopAt = 0;
+        // A random hold, so that the stops fall at every phase of the level period.
+        DWORD holdMs = static_cast<DWORD>(std::uniform_int_distribution<int>(lo, hi)(rng));
+        if (!OneRun(t, ends, holdMs, &stopAt)) {
+            fprintf(stderr, "qdxbench: run %d did not end\n", i);
+            return 4;
+        }
+        fprintf(out, "stop %d %lld\n", i, stopAt);
+        fflush(out);
+    }
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
+// Responsiveness while recording: round trips through the window's thread
+// ("rtt MS") for probe-ms of every round, then the stop ("stop ROUND WALL_US").
+int CmdFlood(const Args& a) {
+    Target t(a.Get("title", "QDX Remote Control"));
+    if (!t.Find()) return 3;
+    RunEnds ends(t, a.Get("logs"));
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    int rounds = a.Int("rounds", 5), probeMs = a.Int("probe-ms", 2000);
+    for (int i = 1; i <= rounds; ++i) {
+        if (!WaitUntil([&] { return t.Idle(); }, kRunLimitMs)) return 4;
+        int before = ends.Count();
+        t.Command(kRecord);
+        if (!WaitUntil([&] { return t.Recording(); }, kRunLimitMs)) return 4;
+        Sleep(300);  // into the stream
+        for (double end = NowMs() + probeMs; NowMs() < end;) {
+            fprintf(out, "rtt %.3f\n", t.RoundTripMs());
+            Sleep(5);
+        }
+        fprintf(out, "stop %d %lld\n", i, WallMicros());
+        fflush(out);
+        t.Command(kStop);
+        if (!WaitUntil([&] { return ends.Count() > before && t.Idle(); }, kRunLimitMs)) return 4;
+    }
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
+// Closes a program the way a user would; the client asks "Confirm Stop" first.
+void CloseProgram(HANDLE process, DWORD pid, HWND window) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    HWND box = nullptr;
+    if (WaitUntil([&] { return (box = FindDialog("Confirm Stop", pid)) != nullptr ||
+                               WaitForSingleObject(process, 0) == WAIT_OBJECT_0; },
+                  5000, 10) &&
+        box)
+        PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+}
+
+// Start-up: process creation to the main window shown, "start EXE_INDEX MS",
+// the programs taking turns so that both see the same machine.
+int CmdStartup(const Args& a) {
+    const std::vector<std::string> exes = a.values.count("exe") ? a.values.at("exe") : std::vector<std::string>();
+    const std::vector<std::string> titles =
+        a.values.count("title") ? a.values.at("title") : std::vector<std::string>();
+    if (exes.empty() || exes.size() != titles.size()) return 2;
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    int runs = a.Int("runs", 10);
+    for (int i = 0; i <= runs; ++i) {  // round 0 warms the prefix and the file cache
+        for (size_t k = 0; k < exes.size(); ++k) {
+            std::string command = "\"" + exes[k] + "\"";
+            std::string folder = exes[k].substr(0, exes[k].find_last_of("\\/"));
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi = {};
+            std::vector<char> line(command.begin(), command.end());
+            line.push_back('\0');
+            double t0 = NowMs();
+            if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+                return 3;
+            HWND window = nullptr;
+            bool shown = WaitUntil(
+                [&] {
+                    window = FindDialog(titles[k].c_str(), pi.dwProcessId);
+                    return window && IsWindowVisible(window);
+                },
+                30000, 1);
+            double ms = NowMs() - t0;
+            if (i > 0 && shown) fprintf(out, "start %zu %.1f\n", k, ms);
+            fflush(out);
+            if (window) CloseProgram(pi.hProcess, pi.dwProcessId, window);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            if (!shown) return 4;
+        }
+    }
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
+// Kernel objects of a process from the system's handle table (Wine answers
+// GetProcessHandleCount with 0 but keeps this table); -1 when unavailable.
+long KernelHandles(DWORD pid) {
+    struct Entry {
+        PVOID object;
+        ULONG_PTR processId;
+        ULONG_PTR value;
+        ULONG access;
+        USHORT backTrace, type;
+        ULONG attributes, reserved;
+    };
+    struct Table {
+        ULONG_PTR count, reserved;
+        Entry entries[1];
+    };
+    using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
+    const ULONG kExtendedHandleInformation = 64;
+    std::vector<char> buffer(1 << 22);
+    ULONG needed = 0;
+    if (!query || query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
+        return -1;
+    const Table* table = reinterpret_cast<const Table*>(buffer.data());
+    long n = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) n += table->entries[i].processId == pid;
+    return n;
+}
+
+// What the process says about itself where Wine answers at all.
+std::string ProcessReport(DWORD pid) {
+    HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    char text[256] = "";
+    if (!p) return "{}";
+    PROCESS_MEMORY_COUNTERS_EX m = {};
+    m.cb = sizeof m;
+    GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
+    DWORD handles = 0;
+    GetProcessHandleCount(p, &handles);
+    snprintf(text, sizeof text,
+             "{\"working_set\": %llu, \"private\": %llu, \"gdi\": %lu, \"user\": %lu, \"handles\": %lu, "
+             "\"kernel_handles\": %ld}",
+             static_cast<unsigned long long>(m.WorkingSetSize), static_cast<unsigned long long>(m.PrivateUsage),
+             GetGuiResources(p, GR_GDIOBJECTS), GetGuiResources(p, GR_USEROBJECTS), handles, KernelHandles(pid));
+    CloseHandle(p);
+    return text;
+}
+
+// Soak: record/stop cycles over a rotation of servers. At each sample cycle
+// the process's own report goes to DIR\sample-N.req, and the driver waits for
+// DIR\sample-N.ack, written by whoever samples the process from outside.
+int CmdSoak(const Args& a) {
+    Target t(a.Get("title", "QDX Remote Control"));
+    if (!t.Find()) return 3;
+    RunEnds ends(t, a.Get("logs"));
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    std::vector<std::string> servers = Split(a.Get("servers"));
+    std::vector<int> samples;
+    for (const std::string& s : Split(a.Get("samples", "1,10,100,500,1000"))) samples.push_back(atoi(s.c_str()));
+    std::string sync = a.Get("sync");
+    int cycles = a.Int("cycles", 1000);
+    DWORD holdMs = static_cast<DWORD>(a.Int("hold-ms", 120));
+    double started = NowMs();
+    for (int i = 1; i <= cycles; ++i) {
+        SetSetting("Settings", "Server", servers[static_cast<size_t>(i - 1) % servers.size()].c_str());
+        long long stopAt = 0;
+        if (!OneRun(t, ends, holdMs, &stopAt)) {
+            fprintf(stderr, "qdxbench: cycle %d did not end\n", i);
+            return 4;
+        }
+        if (std::find(samples.begin(), samples.end(), i) == samples.end()) continue;
+        std::string report = ProcessReport(t.ProcessId());
+        fprintf(out, "sample %d %.0f %d %d %s\n", i, NowMs() - started, ends.Count(), ends.Lines(), report.c_str());
+        fflush(out);
+        if (sync.empty()) continue;
+        std::string req = sync + "\\sample-" + std::to_string(i) + ".req";
+        std::string ack = sync + "\\sample-" + std::to_string(i) + ".ack";
+        // Written whole under another name first: the sampler polls for it.
+        if (FILE* f = fopen((req + ".tmp").c_str(), "w")) {
+            fputs(report.c_str(), f);
+            fclose(f);
+            MoveFileExA((req + ".tmp").c_str(), req.c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
+        WaitUntil([&] { return GetFileAttributesA(ack.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000, 10);
+    }
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fputs("usage: qdxbench set|stop|flood|startup|soak ... (see the head of qdxbench.cpp)\n", stderr);
+        return 2;
+    }
+    std::string command = argv[1];
+    if (command == "set" && argc == 5) return SetSetting(argv[2], argv[3], argv[4]) ? 0 : 1;
+    Args a = Parse(argc, argv, 2);
+    if (command == "stop") return CmdStop(a);
+    if (command == "flood") return CmdFlood(a);
+    if (command == "startup") return CmdStartup(a);
+    if (command == "soak") return CmdSoak(a);
+    fprintf(stderr, "qdxbench: unknown command %s\n", command.c_str());
+    return 2;
+}
