@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "app/maindialog.h"
-#include "common/text.h"
+#include "core/text.h"
 
 namespace {
 

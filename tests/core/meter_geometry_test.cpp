@@ -1,7 +1,7 @@
 // The level meter's scale, rows, repaint strips and row split, as tables.
 #include <gtest/gtest.h>
 
-#include "ui/meter_geometry.h"
+#include "core/meter_geometry.h"
 
 using namespace meter;
 

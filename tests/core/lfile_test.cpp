@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "setup/lfile.h"
+#include "core/lfile.h"
 
 namespace {
 

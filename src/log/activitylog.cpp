@@ -1,14 +1,13 @@
 // Activity log: the file of the day and the log view.
-#include "settings/activitylog.h"
+#include "log/activitylog.h"
 
 #include <cstring>
 
-#include "common/handles.h"
-#include "settings/logclock.h"
-#include "settings/logformat.h"
+#include "core/lfile.h"
+#include "core/logformat.h"
+#include "log/logclock.h"
+#include "settings/datafolder.h"
 #include "settings/settings.h"
-#include "setup/folders.h"
-#include "setup/lfile.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ void SendToView(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Appends the line to the file of the day in the Logs folder, opening and
 // closing it for this one line so other programs can read it meanwhile.
-void AppendToLogFile(const SYSTEMTIME& now, const char* line) {
+void AppendToLogFile(const LogTime& now, const char* line) {
     char fileName[qdx::kTextSize];
     FormatLogFileName(now, fileName);
     char szLogFilePath[qdx::kTextSize];
@@ -67,20 +66,15 @@ LogViewRecord::LogViewRecord()
       alertBrush(::CreateSolidBrush(kLogAlertBack)),
       font(::CreateFontA(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)) {}
 
-LogViewRecord::~LogViewRecord() {
-    if (normalBrush) ::DeleteObject(normalBrush);
-    if (alertBrush) ::DeleteObject(alertBrush);
-    if (font) ::DeleteObject(font);
-}
-
 void SetLogClock(LogTickSource tick, LogLocalTimeSource localTime) noexcept {
     tickSource = tick ? tick : SystemTick;
     localTimeSource = localTime ? localTime : SystemLocalTime;
 }
 
 void WriteLogLine(const char* text) {
-    SYSTEMTIME now;
-    if (!localTimeSource(&now)) return;  // no time, no line: neither file nor view
+    SYSTEMTIME system;
+    if (!localTimeSource(&system)) return;  // no time, no line: neither file nor view
+    const LogTime now{system.wYear, system.wMonth, system.wDay, system.wHour, system.wMinute, system.wSecond};
     char line[kLogLineSize];
     FormatLogLine(now, text, line);
     AppendToLogFile(now, line);
@@ -113,9 +107,9 @@ HBRUSH ApplyLogViewColours(HDC dc) {
     if (LogView.alert) {
         ::SetBkColor(dc, kLogAlertBack);
         ::SetTextColor(dc, kLogAlertText);
-        return LogView.alertBrush;
+        return LogView.alertBrush.Get();
     }
     ::SetBkColor(dc, kLogNormalBack);
     ::SetTextColor(dc, kLogNormalText);
-    return LogView.normalBrush;
+    return LogView.normalBrush.Get();
 }

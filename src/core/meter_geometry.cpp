@@ -1,4 +1,4 @@
-#include "ui/meter_geometry.h"
+#include "core/meter_geometry.h"
 
 namespace meter {
 

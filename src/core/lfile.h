@@ -3,7 +3,7 @@
 // is touched and nothing can fail.
 #pragma once
 
-#include "common/text.h"
+#include "core/text.h"
 
 class LFile {
 public:

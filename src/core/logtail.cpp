@@ -1,4 +1,4 @@
-#include "settings/logtail.h"
+#include "core/logtail.h"
 
 #include <cstring>
 

@@ -1,4 +1,8 @@
-#include "setup/package.h"
+#include "core/package.h"
+
+#include <cstring>
+
+#include "core/product.h"
 
 std::uint32_t ReadLE32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -112,4 +116,12 @@ bool IsSetupFileTitle(const char* title) {
 
 bool SetupNameStopsRun(const char* title, std::uint32_t marker) {
     return marker != SETUP_MARKER && IsSetupFileTitle(title);
+}
+
+bool SetupTargetPath(const char* installFolder, const SetupFileEntry& row, char (&out)[qdx::kTextSize]) {
+    const char* key = row.folderKey;
+    const bool inInstallFolder =
+        !key || std::strcmp(key, kFolderProgramFiles) == 0 || std::strcmp(key, kFolderDataFiles) == 0;
+    return qdx::FormatText(out, sizeof out, "%s\\%s%s%s", installFolder, inInstallFolder ? "" : key,
+                           inInstallFolder ? "" : "\\", row.fileName) > 0;
 }

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/text.h"
+
 // The last 4 bytes of an executable decide what a started copy does.
 constexpr std::uint32_t SETUP_MARKER = 0x0F0FF0F0u;      // a setup package: install
 constexpr std::uint32_t UNINSTALL_MARKER = 0xF0F00F0Fu;  // the uninstaller
@@ -46,6 +48,12 @@ constexpr SetupFileEntry SetupFileTable[] = {
     {nullptr, "qdxremote.hlp", SetupFileKind::kHelp},
     {nullptr, nullptr, SetupFileKind::kProgram},
 };
+
+// Where the file of a row is installed: installFolder itself for a null,
+// "ProgramFiles" or "DataFiles" key, else the subfolder the key names. False
+// when the path does not fit: the caller then writes the file nowhere rather
+// than to a cut path that names another file.
+bool SetupTargetPath(const char* installFolder, const SetupFileEntry& row, char (&out)[qdx::kTextSize]);
 
 // The reader keeps the size fields in a table of this many entries.
 constexpr std::size_t kMaxSetupFiles = 128;

@@ -1,4 +1,4 @@
-#include "net/protocol.h"
+#include "core/protocol.h"
 
 #include <cstring>
 

@@ -49,17 +49,23 @@ inline std::size_t AppendText(char (&dst)[N], const char* src) noexcept {
 
 // printf-style formatting into a fixed buffer, always terminated. Returns the
 // number of characters written, or -1 when the text did not fit (it is then
-// cut at the capacity). Uses the system C library's formatter: the program
-// only formats integers and texts, and this keeps a second, larger printf
-// implementation out of the executable.
-#if defined(__GNUC__)
+// cut at the capacity). On Windows it uses the system C library's formatter:
+// the program only formats integers and texts, and this keeps a second, larger
+// printf implementation out of the executable.
+#if defined(_WIN32)
 __attribute__((format(ms_printf, 3, 4)))
+#else
+__attribute__((format(printf, 3, 4)))
 #endif
 inline int FormatText(char* dst, std::size_t cap, const char* format, ...) noexcept {
     if (!dst || cap == 0) return -1;
     va_list args;
     va_start(args, format);
+#if defined(_WIN32)
     int n = ::_vsnprintf(dst, cap, format, args);
+#else
+    int n = std::vsnprintf(dst, cap, format, args);
+#endif
     va_end(args);
     if (n < 0 || static_cast<std::size_t>(n) >= cap) {
         dst[cap - 1] = '\0';

@@ -1,10 +1,12 @@
-// The protocol's byte-level decisions, table-driven.
+// The protocol's byte-level decisions and the server text's host and port, table-driven.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "net/protocol.h"
+#include "core/hostport.h"
+#include "core/protocol.h"
 
 namespace {
 
@@ -77,4 +79,54 @@ TEST(Protocol, RecordRequest) {
     std::string longData(259, 'd');
     RecordRequest cut = BuildRecordRequest(3, longData.c_str());
     EXPECT_EQ(cut.length, 255);
+}
+
+TEST(SplitHostPort, Table) {
+    // port 0 marks a refused server text: no connection may be tried with it.
+    struct Case {
+        const char* server;
+        const char* host;
+        unsigned short port;
+    } cases[] = {
+        {"recorder", "recorder", 264},
+        {"10.1.2.3:5000", "10.1.2.3", 5000},
+        {"host:1", "host", 1},
+        {"host:65535", "host", 65535},
+        {"host:0080", "host", 80},
+        {"", "", 264},
+        {":7", "", 7},
+        // Anything but 1..65535 in plain digits is refused, not wrapped or cut short.
+        {"recorder:", "recorder", 0},
+        {"host:0", "host", 0},
+        {"host:65536", "host", 0},
+        {"host:65800", "host", 0},  // would wrap to 264
+        {"host:99999999999999999999", "host", 0},
+        {"host:80abc", "host", 0},
+        {"host:12:34", "host", 0},
+        {"host:-1", "host", 0},
+        {"host:+80", "host", 0},
+        {"host: 80", "host", 0},
+        {"host:80 ", "host", 0},
+        // The link is IPv4 only.
+        {"[::1]:264", "[::1]", 0},
+        {"[::1]", "[::1]", 0},
+        {"fe80::1", "fe80", 0},
+    };
+    for (const Case& c : cases) {
+        char host[qdx::kTextSize] = "garbage";
+        unsigned short port = 1;
+        EXPECT_EQ(SplitHostPort(c.server, host, 264, port), c.port != 0) << c.server;
+        EXPECT_EQ(port, c.port) << c.server;
+        if (c.port) {
+            EXPECT_STREQ(host, c.host) << c.server;
+        }
+    }
+    char host[qdx::kTextSize];
+    unsigned short port = 0;
+    EXPECT_TRUE(SplitHostPort(nullptr, host, 264, port));
+    EXPECT_EQ(port, 264);
+    EXPECT_STREQ(host, "");
+    std::string longServer(300, 'h');
+    SplitHostPort(longServer.c_str(), host, 264, port);
+    EXPECT_EQ(strlen(host), qdx::kTextSize - 1);
 }

@@ -4,26 +4,25 @@
 
 #include <windows.h>
 
-#include "settings/logtail.h"
+#include "common/handles.h"
+#include "core/logtail.h"
 
 constexpr COLORREF kLogNormalBack = RGB(0, 51, 0);
 constexpr COLORREF kLogNormalText = RGB(68, 255, 68);
 constexpr COLORREF kLogAlertBack = RGB(128, 0, 0);
 constexpr COLORREF kLogAlertText = RGB(255, 255, 255);
-constexpr DWORD kLogAlertMillis = 60000;  // an alert keeps the view red at least this long
 
 // The one process-wide log view record. Its brushes and font exist from
 // before WinMain until after it returns.
 struct LogViewRecord {
     LogViewRecord();
-    ~LogViewRecord();
     LogViewRecord(const LogViewRecord&) = delete;
     LogViewRecord& operator=(const LogViewRecord&) = delete;
 
     HWND view = nullptr;         // the main window's log edit control, while it exists
-    HBRUSH normalBrush = nullptr;
-    HBRUSH alertBrush = nullptr;
-    HFONT font = nullptr;
+    qdx::UniqueBrush normalBrush;
+    qdx::UniqueBrush alertBrush;
+    qdx::UniqueFont font;
     bool alert = false;
     DWORD alertTick = 0;
     LogTail tail;                // the last few thousand characters shown

@@ -1,4 +1,4 @@
-#include "setup/lfile.h"
+#include "core/lfile.h"
 
 #include <cstring>
 
