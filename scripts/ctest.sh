@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs CTest in the host tree and in both Windows trees (under Xvfb and Wine:
-# x86_64 natively, i686 in Wine's wow64 mode), prints one line per tree and
-# ends with one line "N passed, N failed" over all of them. Extra arguments go
-# to every ctest call.
+# Runs CTest in the host tree (the core's tests, the include order, the
+# tools' tests), in both Windows trees (under Xvfb and Wine: x86_64 natively,
+# i686 in Wine's wow64 mode) and in the fuzz tree (each target a few seconds),
+# prints one line per tree and ends with one line "N passed, N failed" over all
+# of them. Extra arguments go to every ctest call.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QDX_BUILD_DIR:-$ROOT/build}"
@@ -54,6 +55,7 @@ XVFB=(xvfb-run -a -s "-screen 0 1280x1024x24")
 run_tree host "host tests"
 run_tree win64 "Windows tests, x86_64 under Wine" "${XVFB[@]}"
 run_tree win32 "Windows tests, i686 under Wine's wow64 mode" "${XVFB[@]}"
+run_tree fuzz "fuzz targets, a few seconds each"
 
 echo
 printf '%s\n' "${summary[@]}"

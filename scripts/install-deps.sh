@@ -9,8 +9,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
-  cmake make
+  cmake make python3
   g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  clang libclang-rt-14-dev
   wine wine64
   xvfb xauth x11-utils
   googletest

@@ -5,9 +5,10 @@
 #include <shellapi.h>
 
 #include "app/maindialog.h"
-#include "common/text.h"
-#include "setup/helpfiles.h"
-#include "setup/lfile.h"
+#include "core/helpfiles.h"
+#include "core/lfile.h"
+#include "core/text.h"
+#include "setup/helpsystem.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The product's help, opened in the reader this system uses (the WinHelp
-// reader or the user's browser, see setup/helpfiles.h). Both belong to other
+// reader or the user's browser, see core/helpfiles.h). Both belong to other
 // programs: the client keeps no hold on them and does not close them.
 #pragma once
 

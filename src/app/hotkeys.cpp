@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/maindialog.h"
-#include "settings/activitylog.h"
+#include "log/activitylog.h"
 #include "settings/settings.h"
 
 #ifndef MOD_NOREPEAT

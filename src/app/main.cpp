@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "app/client.h"
-#include "common/text.h"
+#include "core/lfile.h"
+#include "core/text.h"
 #include "setup/install.h"
-#include "setup/lfile.h"
 #include "setup/marker.h"
 #include "setup/uninstall.h"
 #include "ui/instance.h"
@@ -44,11 +44,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     HWND running = FindRunningClient();
     if (marker == UNINSTALL_MARKER) {
-        RunUninstall(running);
+        RunSetupJob<UninstallDialog>(running);
         return 0;
     }
     if (marker == SETUP_MARKER) {
-        RunInstall(running);
+        RunSetupJob<InstallDialog>(running);
         return 0;
     }
     if (running) {

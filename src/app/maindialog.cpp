@@ -5,9 +5,10 @@
 #include <utility>
 
 #include "common/handles.h"
+#include "core/product.h"
+#include "log/activitylog.h"
 #include "net/link_messages.h"
 #include "res/resource.h"
-#include "settings/activitylog.h"
 #include "ui/instance.h"
 
 namespace {
@@ -21,11 +22,11 @@ constexpr int kTrayLampSize = 16;
 }  // namespace
 
 const char* const StatusRotation[] = {
-    "QDX Remote Control v 1.00",
+    "QDX Remote Control v " QDX_VERSION_TEXT,
     "QDX Remote Control by Tallowind",
     "Download more audio software...",
     "www.tallowind.example/software",
-    "QDX Remote Control v 1.00",
+    "QDX Remote Control v " QDX_VERSION_TEXT,
     "QDX Remote Control by Tallowind",
     "Dictation and transcription software...",
     "Call and meeting recording software...",
@@ -39,15 +40,13 @@ MainDialog::MainDialog() {
     ::InitCommonControls();
 }
 
-MainDialog::~MainDialog() {
-    if (hTooltip && ::IsWindow(hTooltip)) ::DestroyWindow(hTooltip);
-    // The worker member stops its thread (5000 ms at most) when it goes.
-}
+// The worker member stops its thread (5000 ms at most) when it goes.
+MainDialog::~MainDialog() = default;
 
 void MainDialog::InitDialog() {
     hLevel = ::GetDlgItem(hwnd, IDC_MAIN_LEVEL);
     LogView.view = ::GetDlgItem(hwnd, IDC_MAIN_LOG);
-    if (LogView.font) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font), 0);
+    if (LogView.font) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font.Get()), 0);
     WriteLogLine("QDX Remote Control Run");
 
     const struct {
@@ -55,10 +54,9 @@ void MainDialog::InitDialog() {
         WPARAM which;
     } icons[] = {{32, ICON_BIG}, {16, ICON_SMALL}};
     for (const auto& i : icons) {
-        HANDLE icon = ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), IMAGE_ICON, i.size, i.size, 0);
-        HICON previous = reinterpret_cast<HICON>(
-            ::SendMessageA(hwnd, WM_SETICON, i.which, reinterpret_cast<LPARAM>(icon)));
-        if (previous) ::DestroyIcon(previous);
+        qdx::ReplaceIcon(hwnd, WM_SETICON, i.which,
+                         static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE),
+                                                         IMAGE_ICON, i.size, i.size, 0)));
     }
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
@@ -82,17 +80,9 @@ void MainDialog::DestroyDialog() {
     // The window does not free the icons it was given; the button's lamps are
     // this object's and stay for a window opened again.
     ShowRecordLamp(kLampCount);
-    ReleaseWindowIcons();
-    if (hTooltip && ::IsWindow(hTooltip)) ::DestroyWindow(hTooltip);
-    hTooltip = nullptr;
-}
-
-void MainDialog::ReleaseWindowIcons() {
-    static const WPARAM kSlots[] = {ICON_BIG, ICON_SMALL};
-    for (WPARAM which : kSlots) {
-        HICON icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, which, 0));
-        if (icon) ::DestroyIcon(icon);
-    }
+    qdx::ReplaceIcon(hwnd, WM_SETICON, ICON_BIG, nullptr);
+    qdx::ReplaceIcon(hwnd, WM_SETICON, ICON_SMALL, nullptr);
+    hTooltip.Reset();
 }
 
 // The lamps change at every start and end of a recording, so they are loaded
@@ -230,6 +220,7 @@ void MainDialog::CmOpen() {
 }
 
 void MainDialog::CmClose() {
+    UpdateNotifyIcon();  // the way back to a hidden window
     ::ShowWindow(hwnd, SW_HIDE);
 }
 
@@ -245,7 +236,7 @@ void MainDialog::CmExit() {
 
 INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (taskbarCreated && message == taskbarCreated) {  // registered: no case label
-        RestoreNotifyIcon();
+        UpdateNotifyIcon();  // the restarted shell knows no icons
         return TRUE;
     }
     switch (message) {

@@ -8,8 +8,8 @@
 #include "common/handles.h"
 #include "net/qdxconnect.h"
 #include "ui/ldbdisplay.h"
-#include "ui/splash.h"
 #include "ui/ldialog.h"
+#include "ui/splash.h"
 
 constexpr char kMainWindowTitle[] = "QDX Remote Control";  // also the single-instance key
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 22;              // the tray icon's callback message
@@ -44,9 +44,8 @@ public:
 
     // Tray icon and hot keys.
     void AddNotifyIcon();
-    void UpdateNotifyIcon();
+    void UpdateNotifyIcon();  // adds the icon again when the shell has lost it
     void RemoveNotifyIcon();
-    void RestoreNotifyIcon();  // after the shell restarted: the icon again, with the current lamp
     void HotKeyStart();
     void HotKeyStop();
     void EvHotKey(LPARAM lParam);
@@ -67,12 +66,11 @@ private:
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);
     void ShowStatus(WPARAM wParam, LPARAM lParam);
-    void ReleaseWindowIcons();
 
     HWND hLevel = nullptr;        // the level meter, control 103
     LSplashScreen splash;         // never shown; registers the about panel's class
     int statusIndex = 0;          // next entry of the status-bar rotation
-    HWND hTooltip = nullptr;      // made by the first AddTool
+    qdx::UniqueWindow hTooltip;   // made by the first AddTool
     unsigned char hot = 0;        // the mouse is over the Record button
     unsigned char recording = 0;  // a worker run is active (set by its messages only)
     unsigned char prompting = 0;  // CmRecord is asking for the record data

@@ -3,21 +3,17 @@
 #include "app/textedit.h"
 #include "settings/settings.h"
 
-namespace {
-constexpr char kPromptDefault[] = "Enter file number";
-}
-
 void MainDialog::CmRecord() {
     // A run is already in progress, or the prompt for one is up: a record
     // command that reaches the window through the prompt's loop (a hot key,
     // the tray menu) must not open a second prompt.
     if (recording || prompting) return;
     char data[qdx::kTextSize] = "";
-    if (ReadSettingBool(kSectionSettings, kSettingPromptForData, false)) {
+    if (ReadSettingBool(kSectionSettings, kSettingPromptForData, kDefaultPromptForData)) {
         CmOpen();
         char label[qdx::kTextSize];
-        ReadSetting(kSectionSettings, kSettingPrompt, kPromptDefault, label);
-        ReadSetting(kSectionSettings, kSettingPromptPrevious, "", data);
+        ReadSetting(kSectionSettings, kSettingPrompt, kDefaultPrompt, label);
+        ReadSetting(kSectionSettings, kSettingPromptPrevious, kDefaultPromptPrevious, data);
         LTextEditDlg prompt(data, label);
         prompting = 1;
         const bool entered = prompt.Open(hwnd, kTextEditTemplate);

@@ -2,7 +2,7 @@
 // pre-filled and handed back on OK.
 #pragma once
 
-#include "common/text.h"
+#include "core/text.h"
 #include "ui/ldialog.h"
 
 constexpr char kTextEditTemplate[] = "LTextEditDlg";

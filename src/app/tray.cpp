@@ -6,7 +6,7 @@
 
 #include "app/maindialog.h"
 #include "common/handles.h"
-#include "common/text.h"
+#include "core/text.h"
 #include "res/resource.h"
 #include "ui/instance.h"
 
@@ -45,15 +45,13 @@ void MainDialog::AddNotifyIcon() {
     SetTrayIcon(hwnd, NIM_ADD, trayLamps[kLampGrey].Get());
 }
 
+// The icon with the lamp of the moment. A shell that no longer knows the icon
+// (it restarted, and its "TaskbarCreated" broadcast came or went unseen)
+// refuses the change: then the icon is added again, or a client closed to the
+// tray could not be reached any more.
 void MainDialog::UpdateNotifyIcon() {
-    SetTrayIcon(hwnd, NIM_MODIFY, trayLamps[recording ? kLampRed : kLampOrange].Get());
-}
-
-// A restarted shell knows no icons, so the client's is added again as it is
-// now, or a client closed to the tray could not be reached any more. When the
-// shell still has it (the message came for another reason), it is updated.
-void MainDialog::RestoreNotifyIcon() {
-    if (!SetTrayIcon(hwnd, NIM_ADD, trayLamps[recording ? kLampRed : kLampOrange].Get())) UpdateNotifyIcon();
+    HICON lamp = trayLamps[recording ? kLampRed : kLampOrange].Get();
+    if (!SetTrayIcon(hwnd, NIM_MODIFY, lamp)) SetTrayIcon(hwnd, NIM_ADD, lamp);
 }
 
 void MainDialog::RemoveNotifyIcon() {

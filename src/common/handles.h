@@ -69,6 +69,12 @@ struct GdiObjectTraits {  // brushes, pens, fonts, bitmaps
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { ::DeleteObject(h); }
 };
+template <typename T>
+struct TypedGdiObjectTraits {  // the same, keeping the object's own handle type
+    using Handle = T;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DeleteObject(h); }
+};
 struct IconTraits {
     using Handle = HICON;
     static Handle Invalid() { return nullptr; }
@@ -104,6 +110,8 @@ using UniqueHandle = UniqueOwner<KernelHandleTraits>;
 using UniqueFile = UniqueOwner<FileHandleTraits>;
 using UniqueRegKey = UniqueOwner<RegKeyTraits>;
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
+using UniqueBrush = UniqueOwner<TypedGdiObjectTraits<HBRUSH>>;
+using UniqueFont = UniqueOwner<TypedGdiObjectTraits<HFONT>>;
 using UniqueIcon = UniqueOwner<IconTraits>;
 using UniqueMenu = UniqueOwner<MenuTraits>;
 using UniqueMemoryDC = UniqueOwner<MemoryDCTraits>;
@@ -119,6 +127,16 @@ inline HANDLE DuplicateOwnHandle(HANDLE h) noexcept {
     HANDLE self = ::GetCurrentProcess();
     if (!::DuplicateHandle(self, h, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return nullptr;
     return copy;
+}
+
+// Gives a window or a control a new icon through a message that answers with
+// the icon it replaces (WM_SETICON, or BM_SETIMAGE with IMAGE_ICON), and
+// destroys that one: neither the window nor the button frees its icons. The
+// window takes over `icon`; a null icon takes the current one away.
+inline void ReplaceIcon(HWND window, UINT message, WPARAM which, HICON icon) noexcept {
+    HICON previous =
+        reinterpret_cast<HICON>(::SendMessageA(window, message, which, reinterpret_cast<LPARAM>(icon)));
+    if (previous && previous != icon) ::DestroyIcon(previous);  // the same icon given again stays
 }
 
 // Selects a GDI object into a DC for the length of a scope.

@@ -4,11 +4,6 @@
 
 namespace {
 
-void CloseSocket(SOCKET& s) {
-    if (s != INVALID_SOCKET) ::closesocket(s);
-    s = INVALID_SOCKET;
-}
-
 // One select slice on a single socket; returns select's result.
 int WaitSlice(SOCKET s, bool read, bool write, bool except, fd_set* writeSet = nullptr) {
     fd_set r, w, e;
@@ -43,62 +38,61 @@ unsigned long ResolveHost(const char* host) {
 
 }  // namespace
 
-LIPSocket::LIPSocket() noexcept : hSocket(INVALID_SOCKET), started(false) {
+LIPSocket::LIPSocket() noexcept : started(false) {
     WSADATA data;
     started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
 LIPSocket::~LIPSocket() {
-    CloseSocket(hSocket);
+    hSocket.Reset();  // while Windows Sockets is still started
     // Only a start-up that succeeded is paired with a clean-up: an extra
     // WSACleanup would take away another user's start-up in this process.
     if (started) ::WSACleanup();
 }
 
-int ProcessConnect(const LSignalObject& stop, SOCKET& s, const char* szHostAddress, unsigned short port,
+int ProcessConnect(const LSignalObject& stop, qdx::UniqueSocket& s, const char* szHostAddress, unsigned short port,
                    int budgetMs, bool noDelay) {
-    CloseSocket(s);
-    s = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (s == INVALID_SOCKET) return kLinkFailed;
+    s.Reset(::socket(AF_INET, SOCK_STREAM, 0));
+    if (!s) return kLinkFailed;
     u_long nonBlocking = 1;
-    ::ioctlsocket(s, FIONBIO, &nonBlocking);
+    ::ioctlsocket(s.Get(), FIONBIO, &nonBlocking);
     if (noDelay) {
         int on = 1;
-        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        ::setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     }
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = ::htons(port);
     address.sin_addr.s_addr = ResolveHost(szHostAddress);
     if (address.sin_addr.s_addr == INADDR_NONE) {
-        CloseSocket(s);
+        s.Reset();
         return kLinkFailed;
     }
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return kLinkDone;
+    if (::connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return kLinkDone;
     if (::WSAGetLastError() != WSAEWOULDBLOCK) {
-        CloseSocket(s);
+        s.Reset();
         return kLinkFailed;
     }
     for (;;) {  // completion wait: writable means connected, exception alone means refused
         fd_set writable;
-        int n = WaitSlice(s, false, true, true, &writable);
+        int n = WaitSlice(s.Get(), false, true, true, &writable);
         if (n > 0) {
-            if (FD_ISSET(s, &writable)) return kLinkDone;
+            if (FD_ISSET(s.Get(), &writable)) return kLinkDone;
             break;
         }
         if (n < 0) break;
         if (stop.IsSet()) {
-            CloseSocket(s);
+            s.Reset();
             return kLinkAborted;
         }
         budgetMs -= kSliceMs;
         if (budgetMs <= 0) break;
     }
-    CloseSocket(s);
+    s.Reset();
     return kLinkFailed;
 }
 
-int ProcessSend(const LSignalObject& stop, SOCKET& s, const void* data, int nBytes, int budgetMs) {
+int ProcessSend(const LSignalObject& stop, SOCKET s, const void* data, int nBytes, int budgetMs) {
     const char* next = static_cast<const char*>(data);
     int remaining = nBytes > 0 ? nBytes : 0;
     for (;;) {
@@ -123,7 +117,7 @@ int ProcessSend(const LSignalObject& stop, SOCKET& s, const void* data, int nByt
     }
 }
 
-int ProcessRecvReady(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned maxBytes, int& received,
+int ProcessRecvReady(const LSignalObject& stop, SOCKET s, void* buffer, unsigned maxBytes, int& received,
                      int budgetMs) {
     received = 0;
     if (s == INVALID_SOCKET) return kLinkFailed;
@@ -151,7 +145,7 @@ int ProcessRecvReady(const LSignalObject& stop, SOCKET& s, void* buffer, unsigne
     return kLinkFailed;
 }
 
-int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned nBytes, int budgetMs) {
+int ProcessRecvBytes(const LSignalObject& stop, SOCKET s, void* buffer, unsigned nBytes, int budgetMs) {
     char* next = static_cast<char*>(buffer);
     unsigned missing = nBytes;
     if (s == INVALID_SOCKET) return kLinkFailed;
@@ -165,38 +159,12 @@ int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigne
     return kLinkDone;
 }
 
-bool SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort,
-                   unsigned short& port) {
-    constexpr unsigned kHighestPort = 65535;
-    port = 0;
-    qdx::CopyText(host, szServer);
-    if (host[0] == '[') return false;  // "[::1]:264": an IPv6 address
-    char* colon = strchr(host, ':');
-    if (!colon) {
-        port = defaultPort;
-        return true;
-    }
-    *colon = '\0';
-    // Digits only: no blanks, no sign, nothing after them, and no wrap-around.
-    const char* p = colon + 1;
-    if (*p == '\0') return false;
-    unsigned value = 0;
-    for (; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        value = value * 10u + static_cast<unsigned>(*p - '0');
-        if (value > kHighestPort) return false;
-    }
-    if (value == 0) return false;
-    port = static_cast<unsigned short>(value);
-    return true;
-}
-
-int ProcessConnectWithPort(const LSignalObject& stop, SOCKET& s, const char* szServer, unsigned short defaultPort,
-                           int budgetMs, bool noDelay) {
+int ProcessConnectWithPort(const LSignalObject& stop, qdx::UniqueSocket& s, const char* szServer,
+                           unsigned short defaultPort, int budgetMs, bool noDelay) {
     char host[qdx::kTextSize];
     unsigned short port = 0;
     if (!SplitHostPort(szServer, host, defaultPort, port)) {
-        CloseSocket(s);  // as every failed connect leaves it
+        s.Reset();  // as every failed connect leaves it
         return kLinkFailed;
     }
     return ProcessConnect(stop, s, host, port, budgetMs, noDelay);

@@ -7,7 +7,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "common/text.h"
+#include "common/handles.h"
+#include "core/hostport.h"
 #include "net/signal.h"
 
 // Result codes of the operations.
@@ -19,6 +20,15 @@ constexpr int kSliceMs = 200;              // one select wait, charged to the bu
 constexpr int kSendChunk = 1024;           // most bytes handed to one send call
 constexpr unsigned short kRecorderPort = 264;  // used when the server text names none
 
+namespace qdx {
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() { return INVALID_SOCKET; }
+    static void Close(Handle s) { ::closesocket(s); }
+};
+using UniqueSocket = UniqueOwner<SocketTraits>;
+}  // namespace qdx
+
 // Owner of one connection's socket and of one Windows Sockets start-up.
 class LIPSocket {
 public:
@@ -27,32 +37,25 @@ public:
     LIPSocket(const LIPSocket&) = delete;
     LIPSocket& operator=(const LIPSocket&) = delete;
 
-    SOCKET hSocket;
+    qdx::UniqueSocket hSocket;
 
 private:
     bool started;
 };
 
-// Connects a fresh non-blocking socket (closing any the handle held) to an
-// IPv4 address or host name. On 1 or 2 the handle is INVALID_SOCKET.
-int ProcessConnect(const LSignalObject& stop, SOCKET& s, const char* szHostAddress, unsigned short port,
+// Connects a fresh non-blocking socket (closing any the owner held) to an
+// IPv4 address or host name. On 1 or 2 the owner holds none.
+int ProcessConnect(const LSignalObject& stop, qdx::UniqueSocket& s, const char* szHostAddress, unsigned short port,
                    int budgetMs, bool noDelay);
 // Sends nBytes in chunks; the stop signal is polled before every chunk.
-int ProcessSend(const LSignalObject& stop, SOCKET& s, const void* data, int nBytes, int budgetMs);
+int ProcessSend(const LSignalObject& stop, SOCKET s, const void* data, int nBytes, int budgetMs);
 // Receives what is ready, at most maxBytes; on 0, received is 1 or more.
-int ProcessRecvReady(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned maxBytes, int& received,
+int ProcessRecvReady(const LSignalObject& stop, SOCKET s, void* buffer, unsigned maxBytes, int& received,
                      int budgetMs);
 // Receives exactly nBytes; the budget applies afresh to every quiet period.
-int ProcessRecvBytes(const LSignalObject& stop, SOCKET& s, void* buffer, unsigned nBytes, int budgetMs);
+int ProcessRecvBytes(const LSignalObject& stop, SOCKET s, void* buffer, unsigned nBytes, int budgetMs);
 
-// Copies the server text into host and ends it at the first ':'. Without a
-// ':' the port is defaultPort; with one, the rest must be a port number 1 to
-// 65535 in plain decimal digits. False (refused) for any other port text and
-// for a bracketed IPv6 literal, since the link is IPv4 only: a typo must not
-// send the login to some other port. port is 0 when refused.
-bool SplitHostPort(const char* szServer, char (&host)[qdx::kTextSize], unsigned short defaultPort,
-                   unsigned short& port);
 // SplitHostPort, then ProcessConnect to that host and port. A refused server
 // text fails (2) without a socket being made.
-int ProcessConnectWithPort(const LSignalObject& stop, SOCKET& s, const char* szServer, unsigned short defaultPort,
-                           int budgetMs, bool noDelay);
+int ProcessConnectWithPort(const LSignalObject& stop, qdx::UniqueSocket& s, const char* szServer,
+                           unsigned short defaultPort, int budgetMs, bool noDelay);

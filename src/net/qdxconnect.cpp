@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
+#include "core/protocol.h"
 #include "net/ipsocket.h"
-#include "net/protocol.h"
 #include "settings/settings.h"
 
 namespace {
@@ -95,7 +95,7 @@ void QDXConnect::ReportAlert(const Run& run, const char* text) { run.Report(kAle
 
 void QDXConnect::Execute(Run& run) {
     run.PostSurely(WM_LINK_STARTED, 0, 0);
-    ReadSetting(kSectionSettings, kSettingServer, "", run.szServer);
+    ReadSetting(kSectionSettings, kSettingServer, kDefaultServer, run.szServer);
     ReportStatus(run, kTextConnecting);
     LIPSocket socket;
     const LSignalObject& stop = run.signals.Stop();
@@ -107,17 +107,17 @@ void QDXConnect::Execute(Run& run) {
     } else {
         char user[qdx::kTextSize];
         char password[qdx::kTextSize];
-        ReadSetting(kSectionSettings, kSettingUserName, "", user);
-        ReadSetting(kSectionSettings, kSettingPassword, "", password);
+        ReadSetting(kSectionSettings, kSettingUserName, kDefaultUserName, user);
+        ReadSetting(kSectionSettings, kSettingPassword, kDefaultPassword, password);
         unsigned char login[kLoginRequestMax];
         std::size_t loginSize = BuildLoginRequest(user, password, login);
         SecureZeroMemory(password, sizeof password);
         // A failed send shows up as a missing reply.
-        ProcessSend(stop, socket.hSocket, login, static_cast<int>(loginSize), kLoginSendBudgetMs);
+        ProcessSend(stop, socket.hSocket.Get(), login, static_cast<int>(loginSize), kLoginSendBudgetMs);
         SecureZeroMemory(login, sizeof login);
 
         unsigned char reply[kLoginReplySize] = {};
-        code = ProcessRecvBytes(stop, socket.hSocket, reply, kLoginReplySize, kLoginReplyBudgetMs);
+        code = ProcessRecvBytes(stop, socket.hSocket.Get(), reply, kLoginReplySize, kLoginReplyBudgetMs);
         if (code == kLinkAborted) {
             // The user stopped: that is no fault of the server.
             ReportStatus(run, kTextAborted);
@@ -142,9 +142,9 @@ void QDXConnect::Execute(Run& run) {
 
 void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
     const LSignalObject& stop = run.signals.Stop();
-    SOCKET& s = socket.hSocket;
-    RecordRequest request =
-        BuildRecordRequest(ReadSettingInt(kSectionSettings, kSettingRecordChannel, 0), run.szRecordData);
+    const SOCKET s = socket.hSocket.Get();
+    const int channel = ReadSettingInt(kSectionSettings, kSettingRecordChannel, kDefaultRecordChannel);
+    RecordRequest request = BuildRecordRequest(channel, run.szRecordData);
     // Three sends whose results are not looked at: a failure shows up as a missing level byte.
     ProcessSend(stop, s, &request.channel, 1, kRecordSendBudgetMs);
     ProcessSend(stop, s, &request.length, 1, kRecordSendBudgetMs);

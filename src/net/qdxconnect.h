@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "common/text.h"
+#include "core/text.h"
 #include "net/link_messages.h"
 #include "net/thread.h"
 

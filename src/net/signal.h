@@ -3,11 +3,12 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
+
 class LSignalObject {
 public:
     LSignalObject() noexcept;                  // a fresh, unset event
     explicit LSignalObject(HANDLE adopted) noexcept;  // takes ownership of an event handle
-    ~LSignalObject();
     LSignalObject(const LSignalObject&) = delete;
     LSignalObject& operator=(const LSignalObject&) = delete;
 
@@ -16,7 +17,7 @@ public:
     // True unless a zero wait times out: a missing or broken event counts as set,
     // so a worker that polls it ends rather than running on unstoppable.
     bool IsSet() const noexcept;
-    HANDLE Get() const noexcept { return hSignalObject; }
+    HANDLE Get() const noexcept { return hSignalObject.Get(); }
 
     // A second handle on the same event, for a thread that must keep seeing it
     // after this object has moved on (null on failure). The caller owns it.
@@ -27,5 +28,5 @@ public:
     void Adopt(HANDLE adopted) noexcept;
 
 private:
-    HANDLE hSignalObject;
+    qdx::UniqueHandle hSignalObject;
 };

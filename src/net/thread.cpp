@@ -27,33 +27,32 @@ bool LRunSignals::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const 
     return posted;
 }
 
-LThread::LThread() noexcept : hThread(nullptr), reportGate(::CreateMutexA(nullptr, FALSE, nullptr)) {}
+LThread::LThread() noexcept : reportGate(::CreateMutexA(nullptr, FALSE, nullptr)) {}
 
 LThread::~LThread() { StopThreadTimed(5000); }
 
 void LThread::Start(int priority) noexcept {
     if (hThread) {
         DWORD code = 0;
-        if (::GetExitCodeThread(hThread, &code) && code == STILL_ACTIVE) return;
-        ::CloseHandle(hThread);
-        hThread = nullptr;
+        if (::GetExitCodeThread(hThread.Get(), &code) && code == STILL_ACTIVE) return;
+        hThread.Reset();
     }
     stopSignal.Reset();
     handedOver.Reset();
-    hThread = ::CreateThread(nullptr, 0, ThreadFunc, this, 0, nullptr);
+    hThread.Reset(::CreateThread(nullptr, 0, ThreadFunc, this, 0, nullptr));
     if (!hThread) return;
-    ::SetThreadPriority(hThread, priority);
+    ::SetThreadPriority(hThread.Get(), priority);
     // Wait until the run has its own copies: only then may StopThreadTimed
     // abandon it and hand this object's fields to a new run.
-    HANDLE waitFor[2] = {handedOver.Get(), hThread};
+    HANDLE waitFor[2] = {handedOver.Get(), hThread.Get()};
     if (handedOver.Get()) ::WaitForMultipleObjects(2, waitFor, FALSE, kHandOverWaitMs);
 }
 
 void LThread::StopThreadTimed(DWORD milliseconds) noexcept {
     if (!hThread) return;
     stopSignal.Set();
-    ::SetThreadPriority(hThread, ::GetThreadPriority(::GetCurrentThread()));
-    if (::WaitForSingleObject(hThread, milliseconds) == WAIT_TIMEOUT) {
+    ::SetThreadPriority(hThread.Get(), ::GetThreadPriority(::GetCurrentThread()));
+    if (::WaitForSingleObject(hThread.Get(), milliseconds) == WAIT_TIMEOUT) {
         // Abandon the run: under the gate, so that it is never caught between
         // its check of the mark and its post.
         DWORD gateWait = reportGate ? ::WaitForSingleObject(reportGate.Get(), kGateWaitMs) : WAIT_FAILED;
@@ -65,13 +64,12 @@ void LThread::StopThreadTimed(DWORD milliseconds) noexcept {
         stopSignal.Renew();
         stopSignal.Set();
     }
-    ::CloseHandle(hThread);
-    hThread = nullptr;
+    hThread.Reset();
 }
 
 bool LThread::Running() const noexcept {
     DWORD code = 0;
-    return hThread && ::GetExitCodeThread(hThread, &code) && code == STILL_ACTIVE;
+    return hThread && ::GetExitCodeThread(hThread.Get(), &code) && code == STILL_ACTIVE;
 }
 
 DWORD WINAPI LThread::ThreadFunc(LPVOID param) {

@@ -60,7 +60,7 @@ protected:
     // Start return. From then on the run must not touch the object at all.
     void HandOver(LRunSignals& run) noexcept;
 
-    HANDLE hThread;
+    qdx::UniqueHandle hThread;
     LSignalObject stopSignal;
 
 private:

@@ -1,11 +1,11 @@
 #include "settings/regtext.h"
 
-#include <cstring>
-
 #include "common/handles.h"
-#include "common/text.h"
+#include "core/registrytext.h"
 
 namespace qdx {
+
+static_assert(kRegistryText == REG_SZ && kRegistryExpandText == REG_EXPAND_SZ, "the registry's text types");
 
 bool ReadRegistryText(HKEY key, const char* name, char* out, DWORD cap) noexcept {
     if (!key || !out || cap == 0) return false;
@@ -17,16 +17,8 @@ bool ReadRegistryText(HKEY key, const char* name, char* out, DWORD cap) noexcept
     DWORD size = cap;
     if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
         return false;  // missing, unreadable, or larger than cap (ERROR_MORE_DATA)
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
     if (size > cap) return false;
-    // The stored bytes end at the first zero; without one the text ends at the
-    // stored size, and a value that fills the whole buffer without a zero does
-    // not fit.
-    std::size_t length = ::strnlen(data, size);
-    if (length >= cap) return false;
-    data[length] = '\0';
-    std::memcpy(out, data, length + 1);
-    return true;
+    return DecodeRegistryText(type, data, size, out, cap);
 }
 
 bool ReadRegistryText(HKEY root, const char* subkey, const char* name, char* out, DWORD cap) noexcept {

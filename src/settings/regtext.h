@@ -9,7 +9,9 @@ namespace qdx {
 // Reads the value `name` of an open key into out (capacity cap bytes,
 // terminator included). Succeeds only for REG_SZ and REG_EXPAND_SZ (not
 // expanded) whose text fits with its terminator; the terminator is added when
-// the stored bytes lack one. On failure out is left exactly as it was.
+// the stored bytes lack one (DecodeRegistryText of core/registrytext.h). A
+// stored value larger than cap does not fit either. On failure out is left
+// exactly as it was.
 bool ReadRegistryText(HKEY key, const char* name, char* out, DWORD cap) noexcept;
 
 template <DWORD N>

@@ -2,7 +2,8 @@
 // Every value is REG_SZ; nothing is cached, so every read sees the latest write.
 #pragma once
 
-#include "common/text.h"
+#include "core/product.h"
+#include "core/text.h"
 
 // Section (subkey) names.
 constexpr char kSectionSettings[] = "Settings";
@@ -18,15 +19,12 @@ constexpr char kSettingUseHotKeys[] = "UseHotKeys";
 constexpr char kSettingPrompt[] = "Prompt";
 constexpr char kSettingPromptPrevious[] = "PromptPrevious";
 // "WinHelp" or "Browser" forces the help reader; absent lets the system
-// decide (setup/helpfiles.h).
+// decide (core/helpfiles.h).
 constexpr char kSettingHelpReader[] = "HelpReader";
-// Value names of the "Folders" section.
-constexpr char kFolderProgramFiles[] = "ProgramFiles";
-constexpr char kFolderDataFiles[] = "DataFiles";
-constexpr char kFolderLogs[] = "Logs";
+// Value names of the "Folders" section: see core/product.h.
 
 // Defaults used when a value is missing (the "Logs" folder's default is
-// computed from the install folder, see setup/folders.h).
+// computed from the install folder, see settings/datafolder.h).
 constexpr char kDefaultServer[] = "";                 // the connection worker: no server set
 constexpr char kDefaultServerInDialog[] = "localhost";  // the settings dialog's field
 constexpr int kDefaultRecordChannel = 0;

@@ -1,10 +1,10 @@
 // The facts of the running system that decide which help reader it uses.
 #include <windows.h>
 
-#include "common/text.h"
+#include "core/text.h"
 #include "settings/settings.h"
-#include "setup/helpfiles.h"
-#include "setup/lfile.h"
+#include "setup/helpsystem.h"
+#include "core/lfile.h"
 
 namespace {
 

@@ -1,39 +1,24 @@
 #include "setup/install.h"
 
 #include "common/handles.h"
+#include "core/helpfiles.h"
+#include "core/lfile.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "setup/folders.h"
-#include "setup/helpfiles.h"
-#include "setup/lfile.h"
+#include "setup/helpsystem.h"
 #include "setup/marker.h"
 
 namespace {
 
-constexpr char kCurrentVersionKeyUpper[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kUninstallDisplayName[] = "QDX Remote Control Uninstall";
-constexpr char kProductVersion[] = "1.00";
 constexpr char kPublisher[] = "Tallowind";
 constexpr char kWriteErrorText[] =
     "The file %s could not be written.\n\n%s\n\nThe previous installation was left unchanged.";
 constexpr DWORD kChunkSize = 4096;
-constexpr DWORD kWaitForClientMs = 2000;
 // Files are written under their own name with this behind it, beside the file
 // they will replace, so that the rename that replaces it stays in one folder.
 constexpr char kStagingSuffix[] = ".new";
-
-bool IsInstallFolderKey(const char* key) {
-    return !key || lstrcmpA(key, kFolderProgramFiles) == 0 || lstrcmpA(key, kFolderDataFiles) == 0;
-}
-
-// Where a row of the file table goes; false when the path does not fit (the
-// row's bytes are then read and counted but written nowhere, rather than to a
-// cut path that names another file).
-bool TargetPath(const char* installFolder, const SetupFileEntry& row, char (&out)[qdx::kTextSize]) {
-    if (IsInstallFolderKey(row.folderKey))
-        return qdx::FormatText(out, sizeof out, "%s\\%s", installFolder, row.fileName) > 0;
-    return qdx::FormatText(out, sizeof out, "%s\\%s\\%s", installFolder, row.folderKey, row.fileName) > 0;
-}
 
 // "Install Error" for a file that could not be written, naming it and the
 // system's reason (error).
@@ -138,57 +123,77 @@ enum class Extraction {
     kWriteFailed,  // a file could not be written; the message was shown
 };
 
-// Copies each packaged file into its staging file, in table order, and tests
-// the checksum on the way, with the progress window kept up to date.
-Extraction ExtractPackage(InstallDialog& install, HANDLE package, const SetupTrailer& trailer, StagedFiles& staged) {
-    // A failed write ends the run; the staged files go before the message
-    // shows, so the previous install stands whatever the user does then.
-    const auto writeFailed = [&](const char* file, DWORD error) {
-        staged.Discard();
-        ShowWriteError(install.Window(), file, error);
-        return Extraction::kWriteFailed;
-    };
-    std::uint32_t accumulator = trailer.checksum;
-    const std::uint64_t total = SetupPayloadSize(trailer);
-    std::uint64_t done = 0;
-    for (std::size_t i = 0; i < kSetupFileCount; ++i) {
-        std::int32_t left = trailer.sizes[i];
-        if (left <= 0) continue;
-        const SetupFileEntry& row = SetupFileTable[i];
-        install.SetText(row.fileName, 1);
+// One run of the extraction: the packaged files copied into their staging
+// files in table order, the checksum tested on the way, the progress window
+// kept up to date.
+class PackageExtractor {
+public:
+    PackageExtractor(InstallDialog& install, HANDLE package, const SetupTrailer& trailer, StagedFiles& staged)
+        : install_(install), package_(package), trailer_(trailer), staged_(staged),
+          accumulator_(trailer.checksum), total_(SetupPayloadSize(trailer)) {}
+
+    Extraction Run() {
+        for (std::size_t i = 0; i < kSetupFileCount; ++i) {
+            if (trailer_.sizes[i] <= 0) continue;
+            const Extraction result = ExtractFile(SetupFileTable[i], trailer_.sizes[i]);
+            if (result != Extraction::kDone) return result;
+        }
+        return accumulator_ == 0 ? Extraction::kDone : Extraction::kDamaged;
+    }
+
+private:
+    // Stages the next `size` bytes of the package as the file of `row`.
+    Extraction ExtractFile(const SetupFileEntry& row, std::int32_t size) {
+        install_.SetText(row.fileName, 1);
         char target[qdx::kTextSize];
-        if (!TargetPath(install.InstallFolder(), row, target))
-            return writeFailed(row.fileName, ERROR_FILENAME_EXCED_RANGE);
+        if (!SetupTargetPath(install_.InstallFolder(), row, target))
+            return WriteFailed(row.fileName, ERROR_FILENAME_EXCED_RANGE);
         qdx::UniqueFile out;
-        if (!staged.Create(target, out)) return writeFailed(target, ::GetLastError());
-        while (left > 0) {
+        if (!staged_.Create(target, out)) return WriteFailed(target, ::GetLastError());
+        for (std::int32_t left = size; left > 0;) {
             unsigned char buffer[kChunkSize];
             const DWORD want = left < static_cast<std::int32_t>(kChunkSize) ? static_cast<DWORD>(left) : kChunkSize;
             DWORD got = 0;
             // The sizes were checked against the package's length: a short
             // read means the package changed or cannot be read, and its bytes
             // can no longer be trusted.
-            if (!::ReadFile(package, buffer, want, &got, nullptr) || got != want) return Extraction::kDamaged;
-            accumulator = SubtractFromChecksum(accumulator, buffer, got);
+            if (!::ReadFile(package_, buffer, want, &got, nullptr) || got != want) return Extraction::kDamaged;
+            accumulator_ = SubtractFromChecksum(accumulator_, buffer, got);
             if (!WriteAll(out.Get(), buffer, got)) {
                 const DWORD error = ::GetLastError();
                 out.Reset();  // closed, so that it can be removed
-                return writeFailed(target, error);
+                return WriteFailed(target, error);
             }
-            done += got;
-            install.SetProgress(static_cast<double>(done) / static_cast<double>(total));
+            done_ += got;
+            install_.SetProgress(static_cast<double>(done_) / static_cast<double>(total_));
             left -= static_cast<std::int32_t>(got);
-            if (install.PumpMessages()) return Extraction::kCancelled;
+            if (install_.PumpMessages()) return Extraction::kCancelled;
         }
         out.Reset();
         // The program carries NO_MARKER before it replaces the installed one,
         // so that a program that could not be replaced is never touched.
-        if (row.kind == SetupFileKind::kProgram && !AppendMarker(staged.LastStaged(), NO_MARKER))
-            return writeFailed(target, ::GetLastError());
-        if (install.PumpMessages()) return Extraction::kCancelled;
+        if (row.kind == SetupFileKind::kProgram && !AppendMarker(staged_.LastStaged(), NO_MARKER))
+            return WriteFailed(target, ::GetLastError());
+        if (install_.PumpMessages()) return Extraction::kCancelled;
+        return Extraction::kDone;
     }
-    return accumulator == 0 ? Extraction::kDone : Extraction::kDamaged;
-}
+
+    // A failed write ends the run; the staged files go before the message
+    // shows, so the previous install stands whatever the user does then.
+    Extraction WriteFailed(const char* file, DWORD error) {
+        staged_.Discard();
+        ShowWriteError(install_.Window(), file, error);
+        return Extraction::kWriteFailed;
+    }
+
+    InstallDialog& install_;
+    HANDLE package_;
+    const SetupTrailer& trailer_;
+    StagedFiles& staged_;
+    std::uint32_t accumulator_;
+    const std::uint64_t total_;
+    std::uint64_t done_ = 0;
+};
 
 void SetRegistryText(HKEY key, const char* name, const char* text) {
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -212,7 +217,7 @@ DWORD InstalledKilobytes(const char* installFolder, const char* uninstaller) {
     std::uint64_t bytes = FileBytes(uninstaller);
     for (std::size_t i = 0; i < kSetupFileCount; ++i) {
         char target[qdx::kTextSize];
-        if (TargetPath(installFolder, SetupFileTable[i], target)) bytes += FileBytes(target);
+        if (SetupTargetPath(installFolder, SetupFileTable[i], target)) bytes += FileBytes(target);
     }
     const std::uint64_t kilobytes = (bytes + 1023) / 1024;
     return kilobytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(kilobytes);
@@ -222,13 +227,9 @@ DWORD InstalledKilobytes(const char* installFolder, const char* uninstaller) {
 // name, icon, version, publisher, place and size. Modify and Repair are not
 // offered, as the product has neither.
 void WriteUninstallEntry(const char* installFolder, const char* program, const char* uninstallerPath) {
-    qdx::UniqueRegKey currentVersion;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKeyUpper, 0, KEY_READ | KEY_WRITE,
-                        currentVersion.Put()) != ERROR_SUCCESS)
-        return;
     qdx::UniqueRegKey entry;
     DWORD disposition = 0;
-    if (::RegCreateKeyExA(currentVersion.Get(), kUninstallSubkey, 0, const_cast<char*>(""),
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, const_cast<char*>(""),
                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, entry.Put(),
                           &disposition) != ERROR_SUCCESS)
         return;
@@ -241,7 +242,7 @@ void WriteUninstallEntry(const char* installFolder, const char* program, const c
     if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) >= 0)
         SetRegistryText(entry.Get(), "UninstallString", command);
     SetRegistryText(entry.Get(), "DisplayIcon", program);
-    SetRegistryText(entry.Get(), "DisplayVersion", kProductVersion);
+    SetRegistryText(entry.Get(), "DisplayVersion", QDX_VERSION_TEXT);
     SetRegistryText(entry.Get(), "Publisher", kPublisher);
     SetRegistryText(entry.Get(), "InstallLocation", installFolder);
     SetRegistryNumber(entry.Get(), "EstimatedSize", InstalledKilobytes(installFolder, uninstallerPath));
@@ -295,7 +296,7 @@ bool InstallDialog::MainFunction() {
     // installed files are replaced only once all of them are written and the
     // checksum matched.
     StagedFiles staged;
-    const Extraction result = ExtractPackage(*this, package.Get(), trailer, staged);
+    const Extraction result = PackageExtractor(*this, package.Get(), trailer, staged).Run();
     package.Reset();
     if (result == Extraction::kCancelled || result == Extraction::kWriteFailed || PumpMessages())
         return false;  // the staged files go with `staged`
@@ -349,13 +350,4 @@ void FinishInstall(InstallDialog& install) {
     CreateStartMenuShortcut(help, kHelpShortcutName);
 
     StartProgram(program, nullptr);
-}
-
-void RunInstall(HWND runningClient) {
-    if (runningClient) {
-        ::PostMessageA(runningClient, WM_CLOSE, 0, 0);
-        ::Sleep(kWaitForClientMs);
-    }
-    InstallDialog install;
-    install.Run(nullptr);
 }

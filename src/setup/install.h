@@ -4,21 +4,23 @@
 
 #include <windows.h>
 
-#include "common/text.h"
+#include "core/product.h"
+#include "core/text.h"
 #include "ui/ldialog.h"
 #include "ui/progress.h"
 
-constexpr char kSetupCaption[] = "Installing QDX Remote Control v 1.00";
+constexpr char kSetupCaption[] = "Installing QDX Remote Control v " QDX_VERSION_TEXT;
 constexpr char kProgramFileName[] = "qdxremote.exe";
 constexpr char kUninstallerFileName[] = "uninst.exe";
 // Shortcut names (the files carry ".lnk"): in the Start-menu group, and on the desktop.
 constexpr char kProgramShortcutName[] = "QDX Remote Control";
 constexpr char kHelpShortcutName[] = "QDX Remote Control Help";
-// Below HKEY_LOCAL_MACHINE "SOFTWARE\Microsoft\Windows\CurrentVersion".
-constexpr char kUninstallSubkey[] = "Uninstall\\QDXRemote";
+// The uninstall entry, below HKEY_LOCAL_MACHINE.
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QDXRemote";
 
 class InstallDialog : public LProgressDialog {
 public:
+    static constexpr DWORD kWaitForClientMs = 2000;  // for a running client to close
     // Decides and creates the install folder and records it as the
     // "ProgramFiles" and "DataFiles" folders.
     InstallDialog() noexcept;
@@ -53,6 +55,16 @@ void FinishInstall(InstallDialog& install);
 // follow the quoted path as they are (with their leading space).
 void StartProgram(const char* path, const char* arguments);
 
-// The install run of the process: asks a running client to close, then runs
-// the install job in the progress window.
-void RunInstall(HWND runningClient);
+// A setup run of the process (InstallDialog, UninstallDialog): asks a running
+// client to close and gives it the job's kWaitForClientMs to go, then makes
+// the job and runs it in its progress window. The job is made only then, since
+// making the install records its folders in the settings.
+template <typename Job>
+void RunSetupJob(HWND runningClient) {
+    if (runningClient) {
+        ::PostMessageA(runningClient, WM_CLOSE, 0, 0);
+        ::Sleep(Job::kWaitForClientMs);
+    }
+    Job job;
+    job.Run(nullptr);
+}

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "common/handles.h"
-#include "setup/package.h"
+#include "core/package.h"
 
 // The last 4 bytes of the file; NO_MARKER when it cannot be opened or is
 // shorter than a marker.

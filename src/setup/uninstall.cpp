@@ -2,19 +2,16 @@
 
 #include <cstdlib>
 
-#include "common/handles.h"
+#include "core/lfile.h"
 #include "settings/regtext.h"
 #include "setup/folders.h"
-#include "setup/lfile.h"
 
 namespace {
 
-constexpr char kCurrentVersionKeyUpper[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kTemporaryCopyName[] = "uninst.exe";
 constexpr char kCopyArgument[] = " /uninstall";
 constexpr char kConfirmText[] = "Are you sure you want to remove QDX Remote Control from this computer?";
 constexpr char kConfirmCaption[] = "Uninstall QDX Remote Control";
-constexpr DWORD kWaitForClientMs = 1500;
 constexpr DWORD kWaitBeforeAskingMs = 250;
 // The Program Files location is read into this many bytes, so the maker
 // subfolder always fits behind it.
@@ -55,10 +52,7 @@ void RemoveInstall() {
     GetDesktopShortcutPath(desktopShortcut);
     if (desktopShortcut[0]) ::DeleteFileA(desktopShortcut);
 
-    qdx::UniqueRegKey currentVersion;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKeyUpper, 0, KEY_ALL_ACCESS, currentVersion.Put()) ==
-        ERROR_SUCCESS)
-        ::RegDeleteKeyA(currentVersion.Get(), kUninstallSubkey);
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
 
     DeleteStartMenuShortcut(kProgramShortcutName);
     DeleteStartMenuShortcut(kHelpShortcutName);
@@ -70,13 +64,4 @@ void RemoveInstall() {
         qdx::AppendText(maker, kMakerSubfolder);
         ::RemoveDirectoryA(maker);  // only when empty
     }
-}
-
-void RunUninstall(HWND runningClient) {
-    if (runningClient) {
-        ::PostMessageA(runningClient, WM_CLOSE, 0, 0);
-        ::Sleep(kWaitForClientMs);
-    }
-    UninstallDialog uninstall;
-    uninstall.Run(nullptr);
 }

@@ -10,6 +10,7 @@
 
 class UninstallDialog : public InstallDialog {
 public:
+    static constexpr DWORD kWaitForClientMs = 1500;
     bool MainFunction() override;
 };
 
@@ -17,6 +18,3 @@ public:
 // folder and the maker folder when empty. Every failure is passed over.
 void RemoveInstall();
 
-// The uninstall run of the process: asks a running client to close, then runs
-// the uninstall job in the progress window.
-void RunUninstall(HWND runningClient);

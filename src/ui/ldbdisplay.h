@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "ui/meter_geometry.h"
+#include "core/meter_geometry.h"
 
 extern const char kLDBDisplayClass[];  // "LDBDisplay"
 

@@ -98,11 +98,10 @@ int LDialog::DialogUnitsToPixels(int size) {
 }
 
 void LDialog::SetButtonIcon(int id, int iconId) {
-    HANDLE icon = ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR);
+    HICON icon = static_cast<HICON>(
+        ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
     if (!icon) return;  // the button keeps what it shows
-    HANDLE previous = reinterpret_cast<HANDLE>(
-        ::SendDlgItemMessageA(hwnd, id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)));
-    if (previous && previous != icon) ::DestroyIcon(static_cast<HICON>(previous));
+    qdx::ReplaceIcon(::GetDlgItem(hwnd, id), BM_SETIMAGE, IMAGE_ICON, icon);
 }
 
 // --- LKeyDialog ---
@@ -176,14 +175,14 @@ bool LKeyDialog::Open(HWND parent, LPCSTR templateName) {
 
 // --- LPlayerBaseDlg ---
 
-void LPlayerBaseDlg::AddTool(HWND& tooltip, int id, const char* text) {
+void LPlayerBaseDlg::AddTool(qdx::UniqueWindow& tooltip, int id, const char* text) {
     if (!tooltip) {
         ::InitCommonControls();
-        tooltip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
-                                    AppInstance(), nullptr);
+        tooltip.Reset(::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, AppInstance(), nullptr));
         if (!tooltip) return;
-        ::SetWindowPos(tooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(tooltip.Get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     TTTOOLINFOA info = {};
     info.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -192,5 +191,5 @@ void LPlayerBaseDlg::AddTool(HWND& tooltip, int id, const char* text) {
     info.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(hwnd, id));
     info.hinst = nullptr;
     info.lpszText = const_cast<char*>(text);
-    ::SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+    ::SendMessageA(tooltip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
 }

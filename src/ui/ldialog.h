@@ -7,7 +7,8 @@
 
 #include <windows.h>
 
-#include "common/text.h"
+#include "common/handles.h"
+#include "core/text.h"
 
 // Modifier flags added to the virtual-key code handed to EvKeyDown.
 constexpr unsigned MODIFIER_ALT = 0x10000;
@@ -22,7 +23,7 @@ public:
     LDialog(const LDialog&) = delete;
     LDialog& operator=(const LDialog&) = delete;
 
-    // The virtual operations, in the order the framework has always kept them.
+    // The virtual operations, in the framework's fixed order.
     virtual void InitDialog() {}
     virtual bool CmOk() { return true; }      // true: close with 1
     virtual bool CmCancel() { return true; }  // true: close with 2
@@ -73,6 +74,6 @@ public:
     bool CmOk() override { return false; }
 
     // Adds a tip for a control; the first call creates the tooltip window and
-    // stores it through tooltip, whose owner destroys it.
-    void AddTool(HWND& tooltip, int id, const char* text);
+    // hands it to tooltip, which destroys it.
+    void AddTool(qdx::UniqueWindow& tooltip, int id, const char* text);
 };

@@ -1,6 +1,7 @@
 #include "ui/splash.h"
 
 #include "common/handles.h"
+#include "core/product.h"
 #include "ui/instance.h"
 
 const char kLawClass[] = "LAW";
@@ -10,7 +11,7 @@ const char kDistributorBlock[] =
 namespace {
 
 const char kProductName[] = "QDX Remote Control";
-const char kVersionLine[] = "QDXRemote v 1.00";
+const char kVersionLine[] = "QDXRemote v " QDX_VERSION_TEXT;
 const WORD kPictureId = 1;
 
 // Band under the picture: starts a pixel below it, 82 pixels tall, 2 pixels in
@@ -84,16 +85,16 @@ void LSplashAboutBase::PaintContent(HDC dc, const RECT& client) const {
     const UINT flags = DT_WORDBREAK | DT_NOPREFIX;
     RECT r = band;
     {
-        qdx::UniqueGdiObject bold(MakeFont(FW_BOLD));
-        qdx::UniqueGdiObject normal(MakeFont(FW_NORMAL));
-        HGDIOBJ previous = ::SelectObject(dc, bold ? bold.Get() : ::GetStockObject(DEFAULT_GUI_FONT));
+        qdx::UniqueFont bold(MakeFont(FW_BOLD));
+        qdx::UniqueFont normal(MakeFont(FW_NORMAL));
+        // The selections end before the owners delete their fonts; without
+        // the normal font the lines below the name stay bold.
+        qdx::ScopedSelect boldFont(dc, bold ? static_cast<HGDIOBJ>(bold.Get()) : ::GetStockObject(DEFAULT_GUI_FONT));
         r.top += ::DrawTextA(dc, kProductName, -1, &r, flags);
-        if (normal) ::SelectObject(dc, normal.Get());
+        qdx::ScopedSelect normalFont(dc, normal.Get());
         r.top += ::DrawTextA(dc, kVersionLine, -1, &r, flags);
         r = band;
         ::DrawTextA(dc, kDistributorBlock, -1, &r, flags | DT_RIGHT);
-        // Put the original font back before the owners delete theirs.
-        ::SelectObject(dc, previous);
     }
 
     if (about) {

@@ -14,7 +14,7 @@
 #include "client_driver.h"
 #include "net/link_messages.h"
 #include "res/resource.h"
-#include "settings/activitylog.h"
+#include "log/activitylog.h"
 
 namespace {
 
@@ -181,13 +181,13 @@ TEST_F(MainDialogTest, LogViewColoursFollowTheAlertAndOnlyForTheLogView) {
         HWND label = GetDlgItem(d.Hwnd(), IDC_MAIN_RECORD_LABEL);
         EXPECT_EQ(d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)), 0);
         INT_PTR brush = d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(log));
-        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.normalBrush));
+        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.normalBrush.Get()));
         EXPECT_EQ(GetTextColor(dc), RGB(68, 255, 68));
         EXPECT_EQ(GetBkColor(dc), RGB(0, 51, 0));
         EXPECT_EQ(GetBkMode(dc), OPAQUE);
         RaiseLogAlert();
         brush = d.DialogProc(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(log));
-        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.alertBrush));
+        EXPECT_EQ(brush, reinterpret_cast<INT_PTR>(LogView.alertBrush.Get()));
         EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255));
         EXPECT_EQ(GetBkColor(dc), RGB(128, 0, 0));
         ReleaseDC(d.Hwnd(), dc);

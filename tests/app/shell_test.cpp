@@ -151,6 +151,16 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
     EXPECT_TRUE(recorder.WaitForLine("session 1 end", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return !Checked(main, IDC_MAIN_RECORD); }));
 
+    // A shell that lost the icon without a word: closing to the tray adds it
+    // again, or the hidden window could not be reached.
+    NOTIFYICONDATAA lost = {};
+    lost.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    lost.hWnd = main;
+    lost.uID = kTrayId;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) && TrayIconExists(main, kTrayId); }));
+
     ExitWithNo(client, main);
     EXPECT_FALSE(TrayIconExists(main, kTrayId)) << "the icon goes with the client";
 }

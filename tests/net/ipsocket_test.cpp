@@ -20,75 +20,26 @@ struct Pair {
     WinsockUser winsock;
     Listener listener;
     LSignalObject stop;
-    SOCKET client = INVALID_SOCKET;
+    qdx::UniqueSocket connection;
+    SOCKET client = INVALID_SOCKET;  // the connection's socket
     Socket server;
     Pair() {
-        EXPECT_EQ(ProcessConnect(stop, client, "127.0.0.1", listener.port, 2000, true), kLinkDone);
+        EXPECT_EQ(ProcessConnect(stop, connection, "127.0.0.1", listener.port, 2000, true), kLinkDone);
+        client = connection.Get();
         server.s = listener.Accept();
-    }
-    ~Pair() {
-        if (client != INVALID_SOCKET) closesocket(client);
     }
 };
 
 }  // namespace
 
-TEST(SplitHostPort, Table) {
-    // port 0 marks a refused server text: no connection may be tried with it.
-    struct Case {
-        const char* server;
-        const char* host;
-        unsigned short port;
-    } cases[] = {
-        {"recorder", "recorder", 264},
-        {"10.1.2.3:5000", "10.1.2.3", 5000},
-        {"host:1", "host", 1},
-        {"host:65535", "host", 65535},
-        {"host:0080", "host", 80},
-        {"", "", 264},
-        {":7", "", 7},
-        // Anything but 1..65535 in plain digits is refused, not wrapped or cut short.
-        {"recorder:", "recorder", 0},
-        {"host:0", "host", 0},
-        {"host:65536", "host", 0},
-        {"host:65800", "host", 0},  // would wrap to 264
-        {"host:99999999999999999999", "host", 0},
-        {"host:80abc", "host", 0},
-        {"host:12:34", "host", 0},
-        {"host:-1", "host", 0},
-        {"host:+80", "host", 0},
-        {"host: 80", "host", 0},
-        {"host:80 ", "host", 0},
-        // The link is IPv4 only.
-        {"[::1]:264", "[::1]", 0},
-        {"[::1]", "[::1]", 0},
-        {"fe80::1", "fe80", 0},
-    };
-    for (const Case& c : cases) {
-        char host[qdx::kTextSize] = "garbage";
-        unsigned short port = 1;
-        EXPECT_EQ(SplitHostPort(c.server, host, 264, port), c.port != 0) << c.server;
-        EXPECT_EQ(port, c.port) << c.server;
-        if (c.port) {
-            EXPECT_STREQ(host, c.host) << c.server;
-        }
-    }
-    char host[qdx::kTextSize];
-    unsigned short port = 0;
-    EXPECT_TRUE(SplitHostPort(nullptr, host, 264, port));
-    EXPECT_EQ(port, 264);
-    EXPECT_STREQ(host, "");
-    std::string longServer(300, 'h');
-    SplitHostPort(longServer.c_str(), host, 264, port);
-    EXPECT_EQ(strlen(host), qdx::kTextSize - 1);
-
-    // A refused text makes no socket, and a socket the handle held is closed.
+TEST(ProcessConnectWithPort, RefusedServerTextMakesNoSocket) {
+    // A refused text makes no socket, and a socket the owner held is closed.
     LIPSocket link;
     LSignalObject stop;
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_NE(s, INVALID_SOCKET);
+    qdx::UniqueSocket s(::socket(AF_INET, SOCK_STREAM, 0));
+    ASSERT_TRUE(s);
     EXPECT_EQ(ProcessConnectWithPort(stop, s, "127.0.0.1:65800", 264, 2000, true), kLinkFailed);
-    EXPECT_EQ(s, INVALID_SOCKET);
+    EXPECT_FALSE(s);
 }
 
 TEST(ProcessConnect, FailuresThatNeedNoWait) {
@@ -104,10 +55,10 @@ TEST(ProcessConnect, FailuresThatNeedNoWait) {
     };
     for (const Case& c : cases) {
         DWORD start = GetTickCount();
-        link.hSocket = INVALID_SOCKET;
+        link.hSocket.Reset();
         EXPECT_EQ(ProcessConnect(stop, link.hSocket, c.host, c.port, 10000, true), kLinkFailed) << c.host;
         EXPECT_LT(Since(start), 1500u) << c.host;
-        EXPECT_EQ(link.hSocket, INVALID_SOCKET) << c.host;
+        EXPECT_FALSE(link.hSocket) << c.host;
     }
 }
 
@@ -119,7 +70,7 @@ TEST(ProcessConnect, ConnectsAndReplacesAnOldSocket) {
     ASSERT_EQ(ProcessConnectWithPort(stop, link.hSocket, ("127.0.0.1:" + std::to_string(listener.port)).c_str(),
                                      264, 2000, true),
               kLinkDone);
-    SOCKET first = link.hSocket;
+    SOCKET first = link.hSocket.Get();
     ASSERT_NE(first, INVALID_SOCKET);
     Socket a(listener.Accept());
     ASSERT_EQ(ProcessConnect(stop, link.hSocket, "127.0.0.1", listener.port, 2000, false), kLinkDone);
@@ -142,7 +93,7 @@ TEST(ProcessConnect, UnansweredConnectRunsOutOfBudget) {
     DWORD took = Since(start);
     EXPECT_GE(took, 900u);   // five quiet slices
     EXPECT_LT(took, 1600u);
-    EXPECT_EQ(link.hSocket, INVALID_SOCKET);
+    EXPECT_FALSE(link.hSocket);
 }
 
 TEST(ProcessConnect, StopDuringTheWaitAborts) {
@@ -161,7 +112,7 @@ TEST(ProcessConnect, StopDuringTheWaitAborts) {
     stopper.join();
     EXPECT_EQ(code, kLinkAborted);
     EXPECT_LT(after, 350u);
-    EXPECT_EQ(link.hSocket, INVALID_SOCKET);
+    EXPECT_FALSE(link.hSocket);
 }
 
 TEST(ProcessSend, StopAlreadySetSendsNothing) {
@@ -257,8 +208,8 @@ TEST(LIPSocket, StartupsArePaired) {
         LIPSocket outer;
         {
             LIPSocket inner;
-            inner.hSocket = socket(AF_INET, SOCK_STREAM, 0);
-            EXPECT_NE(inner.hSocket, INVALID_SOCKET);
+            inner.hSocket.Reset(socket(AF_INET, SOCK_STREAM, 0));
+            EXPECT_TRUE(inner.hSocket);
         }
         // The inner object's clean-up left the outer start-up in place.
         SOCKET s = socket(AF_INET, SOCK_STREAM, 0);

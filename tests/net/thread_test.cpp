@@ -30,7 +30,7 @@ public:
     TestWorker(Behaviour b, Observations& o, HWND notify = nullptr) : behaviour(b), seen(&o), hwnd(notify) {}
     ~TestWorker() override { StopThreadTimed(5000); }
     const LSignalObject& Signal() const { return stopSignal; }
-    HANDLE ThreadHandle() const { return hThread; }
+    HANDLE ThreadHandle() const { return hThread.Get(); }
 
     Behaviour behaviour;
     Observations* seen;

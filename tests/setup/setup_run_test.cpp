@@ -22,7 +22,7 @@
 #include "client_driver.h"
 #include "res/resource.h"
 #include "setup/folders.h"
-#include "setup/package.h"
+#include "core/package.h"
 #include "test_registry.h"
 
 using qdxtest::FileExists;

@@ -82,19 +82,19 @@ TEST(ControlHelpers, EnableControlTakesAnyNonZeroFlagAndMoveControlPlacesIt) {
 }
 
 TEST(ControlHelpers, AddToolMakesOneTooltipWindowForAllTips) {
-    HWND tooltip = nullptr;
+    qdx::UniqueWindow tooltip;
     RunInDialog([&tooltip](Host& d) {
         d.AddTool(tooltip, IDC_TEXTEDIT_TEXT, "the data");
-        ASSERT_NE(tooltip, nullptr);
-        HWND first = tooltip;
+        ASSERT_NE(tooltip.Get(), nullptr);
+        HWND first = tooltip.Get();
         d.AddTool(tooltip, IDOK, "confirm");
-        EXPECT_EQ(tooltip, first);
-        EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 2);
+        EXPECT_EQ(tooltip.Get(), first);
+        EXPECT_EQ(SendMessageA(tooltip.Get(), TTM_GETTOOLCOUNT, 0, 0), 2);
         char cls[32] = "";
-        GetClassNameA(tooltip, cls, sizeof cls);
+        GetClassNameA(tooltip.Get(), cls, sizeof cls);
         EXPECT_STREQ(cls, TOOLTIPS_CLASSA);
-        EXPECT_EQ(GetWindow(tooltip, GW_OWNER), d.Hwnd());
-        EXPECT_TRUE(GetWindowLongA(tooltip, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_EQ(GetWindow(tooltip.Get(), GW_OWNER), d.Hwnd());
+        EXPECT_TRUE(GetWindowLongA(tooltip.Get(), GWL_EXSTYLE) & WS_EX_TOPMOST);
     });
 }
 

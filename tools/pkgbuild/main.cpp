@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/package.h"
 #include "pkgbuild.h"
-#include "setup/package.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "setup/package.h"
+#include "core/package.h"
 
 namespace pkgbuild {
 namespace {

@@ -1,0 +1,115 @@
+// Activity log: the file of the day and the log view.
+#include "log/activitylog.h"
+
+#include <cstring>
+
+#include "core/lfile.h"
+#include "core/logformat.h"
+#include "log/logclock.h"
+#include "settings/datafolder.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr UINT kViewTimeoutMillis = 100;  // a view that does not answer is given up on per message
+
+bool SystemLocalTime(SYSTEMTIME* out) {
+    ::GetLocalTime(out);
+    return true;
+}
+DWORD SystemTick() {
+    return ::GetTickCount();
+}
+
+LogTickSource tickSource = SystemTick;
+LogLocalTimeSource localTimeSource = SystemLocalTime;
+
+void InvalidateView() {
+    // Without a view there is nothing to repaint (a null window would mean
+    // every window of the desktop).
+    if (LogView.view) ::InvalidateRect(LogView.view, nullptr, TRUE);
+}
+
+void SendToView(UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutA(LogView.view, message, wParam, lParam, SMTO_BLOCK, kViewTimeoutMillis, &result);
+}
+
+// Appends the line to the file of the day in the Logs folder, opening and
+// closing it for this one line so other programs can read it meanwhile.
+void AppendToLogFile(const LogTime& now, const char* line) {
+    char fileName[qdx::kTextSize];
+    FormatLogFileName(now, fileName);
+    char szLogFilePath[qdx::kTextSize];
+    GetDataFolder(kFolderLogs, szLogFilePath);
+    LFile::FilePathCat(szLogFilePath, fileName);
+    // A folder so long that the name got cut would give a wrong file name:
+    // such a line goes to the view only.
+    std::size_t pathLength = std::strlen(szLogFilePath);
+    std::size_t nameLength = std::strlen(fileName);
+    if (pathLength < nameLength || std::strcmp(szLogFilePath + pathLength - nameLength, fileName) != 0) return;
+
+    qdx::UniqueFile file(::CreateFileA(szLogFilePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+    DWORD written = 0;
+    ::WriteFile(file.Get(), line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+}
+
+}  // namespace
+
+LogViewRecord LogView;
+
+LogViewRecord::LogViewRecord()
+    : normalBrush(::CreateSolidBrush(kLogNormalBack)),
+      alertBrush(::CreateSolidBrush(kLogAlertBack)),
+      font(::CreateFontA(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)) {}
+
+void SetLogClock(LogTickSource tick, LogLocalTimeSource localTime) noexcept {
+    tickSource = tick ? tick : SystemTick;
+    localTimeSource = localTime ? localTime : SystemLocalTime;
+}
+
+void WriteLogLine(const char* text) {
+    SYSTEMTIME system;
+    if (!localTimeSource(&system)) return;  // no time, no line: neither file nor view
+    const LogTime now{system.wYear, system.wMonth, system.wDay, system.wHour, system.wMinute, system.wSecond};
+    char line[kLogLineSize];
+    FormatLogLine(now, text, line);
+    AppendToLogFile(now, line);
+    AppendLogView(line);
+}
+
+void AppendLogView(const char* text) {
+    if (LogView.alert && LogAlertExpired(LogView.alertTick, tickSource())) {
+        LogView.alert = false;
+        InvalidateView();
+    }
+    LogView.tail.Append(text);
+    if (!LogView.view) return;
+    SendToView(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(LogView.tail.Text()));
+    WPARAM caret = LogView.tail.CaretPosition();
+    SendToView(EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    SendToView(EM_SCROLLCARET, 0, 0);
+}
+
+void RaiseLogAlert() {
+    LogView.alertTick = tickSource();
+    if (!LogView.alert) {
+        LogView.alert = true;
+        InvalidateView();
+    }
+}
+
+HBRUSH ApplyLogViewColours(HDC dc) {
+    ::SetBkMode(dc, OPAQUE);
+    if (LogView.alert) {
+        ::SetBkColor(dc, kLogAlertBack);
+        ::SetTextColor(dc, kLogAlertText);
+        return LogView.alertBrush.Get();
+    }
+    ::SetBkColor(dc, kLogNormalBack);
+    ::SetTextColor(dc, kLogNormalText);
+    return LogView.normalBrush.Get();
+}

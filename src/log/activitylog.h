@@ -1,0 +1,41 @@
+// Activity log: every line goes to the file of the day in the Logs folder and
+// to the log view, the main window's edit control showing the recent tail.
+#pragma once
+
+#include <windows.h>
+
+#include "common/handles.h"
+#include "core/logtail.h"
+
+constexpr COLORREF kLogNormalBack = RGB(0, 51, 0);
+constexpr COLORREF kLogNormalText = RGB(68, 255, 68);
+constexpr COLORREF kLogAlertBack = RGB(128, 0, 0);
+constexpr COLORREF kLogAlertText = RGB(255, 255, 255);
+
+// The one process-wide log view record. Its brushes and font exist from
+// before WinMain until after it returns.
+struct LogViewRecord {
+    LogViewRecord();
+    LogViewRecord(const LogViewRecord&) = delete;
+    LogViewRecord& operator=(const LogViewRecord&) = delete;
+
+    HWND view = nullptr;         // the main window's log edit control, while it exists
+    qdx::UniqueBrush normalBrush;
+    qdx::UniqueBrush alertBrush;
+    qdx::UniqueFont font;
+    bool alert = false;
+    DWORD alertTick = 0;
+    LogTail tail;                // the last few thousand characters shown
+};
+
+extern LogViewRecord LogView;
+
+// Adds one time-stamped line to the file of the day and to the view.
+void WriteLogLine(const char* text);
+// Appends an already formatted line (line break included) to the view.
+void AppendLogView(const char* text);
+// Starts or renews the red alert highlight of the view.
+void RaiseLogAlert();
+// WM_CTLCOLOREDIT answer for the log view: sets the DC's colours from the
+// alert flag and returns the brush to paint the background with.
+HBRUSH ApplyLogViewColours(HDC dc);
