@@ -53,10 +53,15 @@ function(qdx_wow64_skip name reason)
   set_property(GLOBAL APPEND PROPERTY QDX_WOW64_SKIP_${name} ${ARGN})
 endfunction()
 
-# qdx_add_wine_test(<name> SOURCES <files> [LIBS <targets>] [RESOURCES] [GUI] [TIMEOUT <s>])
-# Runs in both Windows trees unless named by qdx_x86_64_only.
+# qdx_add_wine_test(<name> SOURCES <files> [LIBS <targets>] [RESOURCES] [GUI | SETTINGS] [TIMEOUT <s>])
+# Runs in both Windows trees unless named by qdx_x86_64_only. Test programs of
+# a tree run side by side (scripts/ctest.sh), except
+#   GUI       shows windows, takes the focus, keys or hot keys, reads the
+#             screen, or starts the client or setup: runs alone
+#   SETTINGS  changes the product's settings or the machine's folders in the
+#             registry: runs apart from the others that do
 function(qdx_add_wine_test name)
-  cmake_parse_arguments(T "RESOURCES;GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "RESOURCES;GUI;SETTINGS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   get_property(only64 GLOBAL PROPERTY QDX_X86_64_ONLY)
   set(run ON)
   if(QDX_WOW64 AND name IN_LIST only64)
@@ -94,6 +99,8 @@ function(qdx_add_wine_test name)
     TIMEOUT ${T_TIMEOUT})
   if(T_GUI)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  elseif(T_SETTINGS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK product_settings)
   endif()
 endfunction()
 

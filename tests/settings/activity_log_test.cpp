@@ -12,7 +12,8 @@
 #include "settings/activitylog.h"
 #include "settings/logclock.h"
 #include "settings/logformat.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;

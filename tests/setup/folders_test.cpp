@@ -15,7 +15,8 @@
 #include "settings/settings.h"
 #include "setup/folderaccess.h"
 #include "setup/folders.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
@@ -130,34 +131,35 @@ TEST(InstallFolder, UnderProgramFilesWithDefaultSecurity) {
     ExpectEveryoneCannotWrite(product);
 }
 
-TEST(InstallFolder, DefaultFolderWithoutProgramFilesDir) {
-    RegValueGuard programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
-    ASSERT_TRUE(programFiles.Existed());
-    FolderChainGuard cleanup({"C:\\QDX Remote Control"});
-    programFiles.Remove();
+// A value a test puts in the registry: missing, a number, or text.
+struct Stored {
+    DWORD type;  // REG_NONE: missing
+    std::string text;
+};
 
-    char out[qdx::kTextSize];
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
-    EXPECT_TRUE(FolderExists(out));
-    ExpectEveryoneCannotWrite(out);
+void Store(RegValueGuard& value, const Stored& stored) {
+    const DWORD number = 5;
+    if (stored.type == REG_NONE) value.Remove();
+    else if (stored.type == REG_DWORD) value.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    else value.SetText(stored.text);
 }
 
-TEST(InstallFolder, ProgramFilesDirThatIsNotTextIsIgnored) {
+// A Program Files location that is missing, not text, or so long that it
+// leaves no room for the rest (200 characters or more): the default folder.
+TEST(InstallFolder, DefaultFolderWhenProgramFilesDirIsUnusable) {
     RegValueGuard programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_TRUE(programFiles.Existed());
     FolderChainGuard cleanup({"C:\\QDX Remote Control"});
-    DWORD number = 1;
-    programFiles.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-
-    char out[qdx::kTextSize];
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
-
-    // A location of 200 characters or more would leave no room for the rest.
-    programFiles.SetText("C:\\" + std::string(250, 'p'));
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
+    const Stored unusable[] = {{REG_NONE, ""}, {REG_DWORD, ""}, {REG_SZ, "C:\\" + std::string(250, 'p')}};
+    for (const Stored& value : unusable) {
+        SCOPED_TRACE(value.type);
+        Store(programFiles, value);
+        char out[qdx::kTextSize];
+        GetInstallProgramFilesPath(out);
+        EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
+        EXPECT_TRUE(FolderExists(out));
+        ExpectEveryoneCannotWrite(out);
+    }
 }
 
 // The list the Logs folder gets, as built: Wine keeps only Unix permission
@@ -250,31 +252,28 @@ protected:
 };
 
 TEST_F(ShellFolders, DesktopShortcutPrefersTheAllUsersDesktop) {
-    char out[qdx::kTextSize];
-    desktop_.SetText("C:\\User\\Desktop");
-    commonDesktop_.SetText("C:\\Public\\Desktop");
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "C:\\Public\\Desktop\\QDX Remote Control.lnk");
-
-    commonDesktop_.Remove();
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "C:\\User\\Desktop\\QDX Remote Control.lnk");
-
-    desktop_.Remove();
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "c:\\Windows\\Desktop\\QDX Remote Control.lnk");
-
-    // No room for the file name behind a desktop folder of 250 characters:
-    // no path at all rather than a cut one that names another file.
-    commonDesktop_.SetText("C:\\" + std::string(250, 'd'));
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "");
-    commonDesktop_.Remove();
-
-    DWORD number = 5;  // a value that is not text does not count
-    desktop_.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "c:\\Windows\\Desktop\\QDX Remote Control.lnk");
+    const Stored missing{REG_NONE, ""}, number{REG_DWORD, ""};
+    const struct {
+        Stored desktop, commonDesktop;
+        const char* path;
+    } cases[] = {
+        {{REG_SZ, "C:\\User\\Desktop"}, {REG_SZ, "C:\\Public\\Desktop"}, "C:\\Public\\Desktop\\QDX Remote Control.lnk"},
+        {{REG_SZ, "C:\\User\\Desktop"}, missing, "C:\\User\\Desktop\\QDX Remote Control.lnk"},
+        {missing, missing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
+        // No room for the file name behind a desktop folder of 250 characters:
+        // no path at all rather than a cut one that names another file.
+        {missing, {REG_SZ, "C:\\" + std::string(250, 'd')}, ""},
+        // A value that is not text does not count.
+        {number, missing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Store(desktop_, c.desktop);
+        Store(commonDesktop_, c.commonDesktop);
+        char out[qdx::kTextSize];
+        GetDesktopShortcutPath(out);
+        EXPECT_EQ(Text(out), c.path);
+    }
 }
 
 TEST_F(ShellFolders, WithoutProgramsValuesNoStartMenuFolderIsTouched) {

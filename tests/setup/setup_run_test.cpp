@@ -21,7 +21,8 @@
 #include "res/resource.h"
 #include "setup/folders.h"
 #include "setup/package.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
@@ -37,15 +38,8 @@ const char kLicenceCaption[] = "QDX Remote Control Software Licence Terms";
 const char kConfirmCaption[] = "Uninstall QDX Remote Control";
 
 Bytes ReadBytes(const std::string& path) {
-    Bytes bytes;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
+    const std::string bytes = qdxtest::ReadWholeFile(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -205,7 +199,7 @@ private:
 // after its controls were made and its initialisation ran.
 HWND WaitForDialog(DWORD pid, const char* caption) {
     HWND found = nullptr;
-    client::WaitUntil([&] { return (found = client::FindDialog(pid, caption)) != nullptr && IsWindowVisible(found); },
+    qdxtest::WaitUntil([&] { return (found = client::FindDialog(pid, caption)) != nullptr && IsWindowVisible(found); },
                       20000);
     return found;
 }
@@ -370,7 +364,7 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
     ASSERT_NE(pid, 0u);
     HWND client = nullptr;
-    ASSERT_TRUE(client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
     const DWORD clientPid = WindowProcess(client);
     world->processes.Track(clientPid);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
@@ -456,7 +450,7 @@ TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
     const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
     HWND client = nullptr;
     const bool started =
-        client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
+        qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
     if (started) world->processes.Track(WindowProcess(client));
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     CloseHandle(held);
@@ -476,7 +470,7 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     EXPECT_EQ(ReadBytes(P().tempCopy), ReadBytes(P().uninstaller));
 
     HWND box = nullptr;
-    ASSERT_TRUE(client::WaitUntil(
+    ASSERT_TRUE(qdxtest::WaitUntil(
         [&] { return (box = client::FindDialog(0, kConfirmCaption)) != nullptr && IsWindowVisible(box); }, 20000));
     const DWORD second = WindowProcess(box);
     world->processes.Track(second);
