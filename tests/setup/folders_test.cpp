@@ -21,6 +21,7 @@
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
 using qdxtest::RegValueGuard;
+using qdxtest::ShortcutTarget;
 using qdxtest::TempFolder;
 
 namespace {
@@ -93,28 +94,6 @@ void ExpectEveryoneCannotWrite(const std::string& path) {
     }
 }
 
-std::string LinkTarget(const std::string& linkPath) {
-    std::string result;
-    CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char target[MAX_PATH] = {};
-                if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0))) result = target;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return result;
-}
-
 std::string Text(const char (&buffer)[qdx::kTextSize]) { return std::string(buffer); }
 
 TEST(InstallFolder, UnderProgramFilesWithDefaultSecurity) {
@@ -131,17 +110,14 @@ TEST(InstallFolder, UnderProgramFilesWithDefaultSecurity) {
     ExpectEveryoneCannotWrite(product);
 }
 
-// A value a test puts in the registry: missing, a number, or text.
-struct Stored {
-    DWORD type;  // REG_NONE: missing
-    std::string text;
-};
+// What a test stores in a registry value: text, nothing, or a number.
+const std::string kMissing = "(missing)", kNumber = "(number)";
 
-void Store(RegValueGuard& value, const Stored& stored) {
+void Store(RegValueGuard& value, const std::string& stored) {
     const DWORD number = 5;
-    if (stored.type == REG_NONE) value.Remove();
-    else if (stored.type == REG_DWORD) value.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    else value.SetText(stored.text);
+    if (stored == kMissing) value.Remove();
+    else if (stored == kNumber) value.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    else value.SetText(stored);
 }
 
 // A Program Files location that is missing, not text, or so long that it
@@ -150,9 +126,8 @@ TEST(InstallFolder, DefaultFolderWhenProgramFilesDirIsUnusable) {
     RegValueGuard programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_TRUE(programFiles.Existed());
     FolderChainGuard cleanup({"C:\\QDX Remote Control"});
-    const Stored unusable[] = {{REG_NONE, ""}, {REG_DWORD, ""}, {REG_SZ, "C:\\" + std::string(250, 'p')}};
-    for (const Stored& value : unusable) {
-        SCOPED_TRACE(value.type);
+    for (const std::string& value : {kMissing, kNumber, "C:\\" + std::string(250, 'p')}) {
+        SCOPED_TRACE(value);
         Store(programFiles, value);
         char out[qdx::kTextSize];
         GetInstallProgramFilesPath(out);
@@ -252,19 +227,17 @@ protected:
 };
 
 TEST_F(ShellFolders, DesktopShortcutPrefersTheAllUsersDesktop) {
-    const Stored missing{REG_NONE, ""}, number{REG_DWORD, ""};
     const struct {
-        Stored desktop, commonDesktop;
+        std::string desktop, commonDesktop;
         const char* path;
     } cases[] = {
-        {{REG_SZ, "C:\\User\\Desktop"}, {REG_SZ, "C:\\Public\\Desktop"}, "C:\\Public\\Desktop\\QDX Remote Control.lnk"},
-        {{REG_SZ, "C:\\User\\Desktop"}, missing, "C:\\User\\Desktop\\QDX Remote Control.lnk"},
-        {missing, missing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
+        {"C:\\User\\Desktop", "C:\\Public\\Desktop", "C:\\Public\\Desktop\\QDX Remote Control.lnk"},
+        {"C:\\User\\Desktop", kMissing, "C:\\User\\Desktop\\QDX Remote Control.lnk"},
+        {kMissing, kMissing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
         // No room for the file name behind a desktop folder of 250 characters:
         // no path at all rather than a cut one that names another file.
-        {missing, {REG_SZ, "C:\\" + std::string(250, 'd')}, ""},
-        // A value that is not text does not count.
-        {number, missing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
+        {kMissing, "C:\\" + std::string(250, 'd'), ""},
+        {kNumber, kMissing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},  // not text: does not count
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -313,8 +286,8 @@ TEST_F(ShellFolders, StartMenuShortcutsInTheGroupFolder) {
 
     CreateStartMenuShortcut("C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe", "QDX Remote Control");
     CreateStartMenuShortcut("C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.hlp", "QDX Remote Control Help");
-    EXPECT_EQ(LinkTarget(group + "\\QDX Remote Control.lnk"), "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe");
-    EXPECT_EQ(LinkTarget(group + "\\QDX Remote Control Help.lnk"),
+    EXPECT_EQ(ShortcutTarget(group + "\\QDX Remote Control.lnk"), "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe");
+    EXPECT_EQ(ShortcutTarget(group + "\\QDX Remote Control Help.lnk"),
               "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.hlp");
 
     // A group folder holding something else stays after the shortcuts go.
@@ -335,9 +308,9 @@ TEST(ShellLink, SavedLinkIsReadBackAndOverwritten) {
     TempFolder folder("links");
     const std::string link = folder / "QDX Remote Control.lnk";
     CreateShellLink(link.c_str(), "C:\\QDX Remote Control\\qdxremote.exe");
-    EXPECT_EQ(LinkTarget(link), "C:\\QDX Remote Control\\qdxremote.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\QDX Remote Control\\qdxremote.exe");
     CreateShellLink(link.c_str(), "C:\\Other\\uninst.exe");
-    EXPECT_EQ(LinkTarget(link), "C:\\Other\\uninst.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\Other\\uninst.exe");
 
     // COM already initialised by the caller stays initialised afterwards.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -347,7 +320,7 @@ TEST(ShellLink, SavedLinkIsReadBackAndOverwritten) {
                                            reinterpret_cast<void**>(&probe))));
     if (probe) probe->Release();
     CoUninitialize();
-    EXPECT_EQ(LinkTarget(link), "C:\\Third\\a.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\Third\\a.exe");
 }
 
 }  // namespace

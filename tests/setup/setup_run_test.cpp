@@ -112,25 +112,6 @@ std::string RegText(const char* subkey, const char* name) {
     return text;
 }
 
-std::string ShortcutTarget(const std::string& link) {
-    std::string target = "(none)";
-    IShellLinkA* shell = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&shell))))
-        return target;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        wchar_t wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-        char path[MAX_PATH] = "";
-        if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
-            target = path;
-        file->Release();
-    }
-    shell->Release();
-    return target;
-}
-
 std::string ImagePath(DWORD pid) {
     char path[MAX_PATH] = "";
     DWORD size = sizeof path;
@@ -379,9 +360,9 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     EXPECT_EQ(RegText(kUninstallKey, "UninstallString"), "\"" + P().uninstaller + "\"");  // a command line
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "DataFiles"), P().installFolder);
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
 
     world->processes.EndAll();
 }

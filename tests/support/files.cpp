@@ -1,5 +1,8 @@
 #include "files.h"
 
+#include <objidl.h>
+#include <shlobj.h>
+
 namespace qdxtest {
 
 std::string MakeFreshFolder(const char* tag) {
@@ -53,6 +56,27 @@ std::string ReadWholeFile(const std::string& path) {
     while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
     CloseHandle(f);
     return text;
+}
+
+std::string ShortcutTarget(const std::string& link) {
+    std::string result;
+    CoInitialize(nullptr);  // balanced below, also when the caller has it already
+    IShellLinkA* shell = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shell)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+            char path[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
+                result = path;
+            file->Release();
+        }
+        shell->Release();
+    }
+    CoUninitialize();
+    return result;
 }
 
 }  // namespace qdxtest

@@ -1,5 +1,5 @@
 // Files for the Windows tests: a temporary folder that goes with its content,
-// and reading a file that another process may still be writing.
+// reading a file that another process may still be writing, and shortcuts.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +30,10 @@ private:
 
 bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
+
+// The target of a shortcut (.lnk) file, read with the shell's link object;
+// empty when it cannot be read.
+std::string ShortcutTarget(const std::string& link);
 
 // The whole file (empty when it cannot be opened), read without keeping
 // others from writing or deleting it meanwhile.
