@@ -53,10 +53,19 @@ function(qdx_wow64_skip name reason)
   set_property(GLOBAL APPEND PROPERTY QDX_WOW64_SKIP_${name} ${ARGN})
 endfunction()
 
-# qdx_add_wine_test(<name> SOURCES <files> [LIBS <targets>] [RESOURCES] [GUI] [TIMEOUT <s>])
-# Runs in both Windows trees unless named by qdx_x86_64_only.
+# qdx_add_wine_test(<name> SOURCES <files> [LIBS <targets>] [RESOURCES] [GUI | SETTINGS]
+#                   [ALONE <gtest pattern>...] [TIMEOUT <s>])
+# Runs in both Windows trees unless named by qdx_x86_64_only. Test programs of
+# a tree run side by side (scripts/ctest.sh), except
+#   GUI       shows windows, takes the focus, keys or hot keys, reads the
+#             screen, or starts the client or setup: runs alone
+#   SETTINGS  changes the product's settings or the machine's folders in the
+#             registry: runs apart from the others that do
+#   ALONE     these tests measure how much gets done in a given time: they run
+#             in an entry <name>_alone of their own, with nothing else of their
+#             tree and not beside the other tree's ALONE tests
 function(qdx_add_wine_test name)
-  cmake_parse_arguments(T "RESOURCES;GUI" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "RESOURCES;GUI;SETTINGS" "TIMEOUT" "SOURCES;LIBS;ALONE" ${ARGN})
   get_property(only64 GLOBAL PROPERTY QDX_X86_64_ONLY)
   set(run ON)
   if(QDX_WOW64 AND name IN_LIST only64)
@@ -80,11 +89,15 @@ function(qdx_add_wine_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(args)
   get_property(skip GLOBAL PROPERTY QDX_WOW64_SKIP_${name})
-  if(QDX_WOW64 AND skip)
-    list(JOIN skip ":" skip)
-    set(args --gtest_filter=-${skip})
+  set(exclude ${T_ALONE})
+  if(QDX_WOW64)
+    list(APPEND exclude ${skip})
+  endif()
+  set(args)
+  if(exclude)
+    list(JOIN exclude ":" exclude)
+    set(args --gtest_filter=-${exclude})
   endif()
   add_test(NAME ${name} COMMAND ${name} ${args})
   set_tests_properties(${name} PROPERTIES
@@ -94,6 +107,20 @@ function(qdx_add_wine_test name)
     TIMEOUT ${T_TIMEOUT})
   if(T_GUI)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  elseif(T_SETTINGS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK product_settings)
+  endif()
+  if(T_ALONE)
+    # The lock file lies beside the trees, so the other tree's run takes it too.
+    list(JOIN T_ALONE ":" alone)
+    set(env "${QDX_WINE_ENV};QDX_RUN_LOCK=${CMAKE_BINARY_DIR}/../qdx-alone.lock")
+    add_test(NAME ${name}_alone COMMAND ${name} --gtest_filter=${alone})
+    set_tests_properties(${name}_alone PROPERTIES
+      FIXTURES_REQUIRED wineprefix
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      ENVIRONMENT "${env}"
+      RUN_SERIAL TRUE
+      TIMEOUT ${T_TIMEOUT})
   endif()
 endfunction()
 

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Runs CTest in the host tree (the core's tests, the include order, the
-# tools' tests), in both Windows trees (under Xvfb and Wine: x86_64 natively,
-# i686 in Wine's wow64 mode) and in the fuzz tree (each target a few seconds),
-# prints one line per tree and ends with one line "N passed, N failed" over all
-# of them. Extra arguments go to every ctest call.
+# Runs CTest in the host tree (the core's tests, the include order, the tools'
+# tests) and in both Windows trees (x86_64 natively, i686 in Wine's wow64 mode)
+# at the same time: each Windows tree on an X server and in a Wine prefix of
+# its own, so that nothing on a screen, in a registry or in a hot key is shared
+# between the trees. Within a tree, test programs run side by side unless they
+# use the screen or the product's settings (see cmake/QdxTesting.cmake). Then
+# the fuzz tree, each target a few seconds, on a machine no longer busy with
+# the others. Prints each tree's log as it ends, one line per tree and one line
+# "N passed, N failed" over all of them. Extra arguments go to every ctest call.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QDX_BUILD_DIR:-$ROOT/build}"
 LOGDIR="$BUILD/test-logs"
+JOBS="${QDX_TEST_JOBS:-4}"  # test programs at once within one tree
 mkdir -p "$LOGDIR"
 
 passed=0; failed=0
@@ -32,30 +37,72 @@ count() {  # count TREE LOGFILE SECONDS: add CTest's totals of one tree
   summary+=("$1: $p of $t passed ($3 s)")
 }
 
-stop_prefixes() {
+xvfb_pids=()
+stop_all() {
   for tree in win64 win32; do
     if [ -d "$BUILD/$tree/wineprefix" ]; then
       WINEPREFIX="$BUILD/$tree/wineprefix" wineserver -k 2>/dev/null || true
     fi
   done
+  for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
-trap stop_prefixes EXIT
+trap stop_all EXIT
 
-run_tree() {  # run_tree NAME TITLE [COMMAND PREFIX...]
-  local name=$1 title=$2 start
-  shift 2
-  echo "== $title"
+# Starts an X server on a display that no other server uses (Xvfb picks it
+# and names it, so servers started at the same moment cannot collide);
+# prints "PID DISPLAY".
+start_xvfb() {
+  local name=$1 file pid display=""
+  file="$LOGDIR/$name.display"
+  rm -f "$file"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$file" </dev/null >"$LOGDIR/$name.xvfb.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    display=$(tr -dc 0-9 <"$file" 2>/dev/null)
+    [ -n "$display" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "$pid ${display:-}"
+}
+
+run_tree() {  # run_tree NAME [JOBS]: ctest of one tree into its log; its seconds into NAME.seconds
+  local name=$1 start
   start=$(date +%s)
-  "$@" ctest --test-dir "$BUILD/$name" --output-on-failure "${CTEST_ARGS[@]}" 2>&1 | tee "$LOGDIR/$name.log"
-  count "$name" "$LOGDIR/$name.log" $(( $(date +%s) - start ))
+  ctest --test-dir "$BUILD/$name" --output-on-failure -j "${2:-$JOBS}" "${CTEST_ARGS[@]}" >"$LOGDIR/$name.log" 2>&1
+  echo $(( $(date +%s) - start )) >"$LOGDIR/$name.seconds"
 }
 
 CTEST_ARGS=("$@")
-XVFB=(xvfb-run -a -s "-screen 0 1280x1024x24")
-run_tree host "host tests"
-run_tree win64 "Windows tests, x86_64 under Wine" "${XVFB[@]}"
-run_tree win32 "Windows tests, i686 under Wine's wow64 mode" "${XVFB[@]}"
-run_tree fuzz "fuzz targets, a few seconds each"
+titles=([0]="host tests" [1]="Windows tests, x86_64 under Wine" [2]="Windows tests, i686 under Wine's wow64 mode"
+        [3]="fuzz targets, a few seconds each")
+trees=(host win64 win32 fuzz)
+jobs=()
+run_tree host &
+jobs+=($!)
+for name in win64 win32; do
+  read -r pid display < <(start_xvfb "$name")
+  xvfb_pids+=("$pid")
+  if [ -z "$display" ]; then
+    echo "Xvfb did not start for $name (see $LOGDIR/$name.xvfb.log)" >"$LOGDIR/$name.log"
+    echo 0 >"$LOGDIR/$name.seconds"
+    jobs+=("")
+    continue
+  fi
+  DISPLAY=":$display" run_tree "$name" &
+  jobs+=($!)
+done
+
+for i in 0 1 2 3; do
+  if [ "$i" = 3 ]; then
+    run_tree fuzz 2  # one target per core
+  elif [ -n "${jobs[$i]}" ]; then
+    wait "${jobs[$i]}"
+  fi
+  echo "== ${titles[$i]}"
+  cat "$LOGDIR/${trees[$i]}.log"
+  count "${trees[$i]}" "$LOGDIR/${trees[$i]}.log" "$(cat "$LOGDIR/${trees[$i]}.seconds" 2>/dev/null || echo 0)"
+done
 
 echo
 printf '%s\n' "${summary[@]}"

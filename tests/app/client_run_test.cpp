@@ -7,48 +7,18 @@
 
 #include <string>
 
+#include "canvas.h"
 #include "client_driver.h"
 #include "net/link_messages.h"
-#include "recorder_process.h"
 #include "res/resource.h"
 #include "ui/ldbdisplay.h"
 
 using namespace client;
+using namespace qdxtest;
 
 namespace {
 
 constexpr DWORD kQuietMs = 1200;  // how long "nothing happens" is watched for
-
-// A recorder that accepts alice/secret, with the client's settings pointing at it.
-struct Bench {
-    std::string logs = ResetSettings();
-    RecorderProcess recorder;
-    explicit Bench(std::vector<std::string> extra = {}, const char* password = "secret")
-        : recorder(Options(std::move(extra))) {
-        SetSetting("Settings", "Server", recorder.Address().c_str());
-        SetSetting("Settings", "UserName", "alice");
-        SetSetting("Settings", "Password", password);
-    }
-    static std::vector<std::string> Options(std::vector<std::string> extra) {
-        std::vector<std::string> o = {"--user", "alice", "--password", "secret", "--level-ms", "50"};
-        o.insert(o.end(), extra.begin(), extra.end());
-        return o;
-    }
-    bool SessionStarted(int n) const {
-        std::string text = "session " + std::to_string(n) + " start";
-        for (const auto& line : recorder.Lines())
-            if (line.find(text) != std::string::npos) return true;
-        return false;
-    }
-};
-
-void ExitWithNo(Process& client, HWND main) {
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
-    DWORD code = 1;
-    ASSERT_TRUE(client.WaitForExit(kWaitMs, &code));
-    EXPECT_EQ(code, 0u);
-}
 
 bool Recording(HWND main) {
     return Checked(main, IDC_MAIN_RECORD) && IsWindowEnabled(GetDlgItem(main, IDC_MAIN_LEVEL));
@@ -66,12 +36,6 @@ RECT LogViewArea(HWND main) {
     return r;
 }
 
-int CountColour(const Picture& p, COLORREF colour) {
-    int n = 0;
-    for (COLORREF c : p.pixels) n += (c == colour);
-    return n;
-}
-
 }  // namespace
 
 TEST(ClientRun, RecordButtonRunsOneRecordingAndTheLogTellsItInOrder) {
@@ -82,21 +46,17 @@ TEST(ClientRun, RecordButtonRunsOneRecordingAndTheLogTellsItInOrder) {
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
 
-    // Hidden and shown once: on a bare X server Wine gives a window its own
-    // frame only when it is mapped again, and the pictures should show it.
-    ShowWindow(main, SW_HIDE);
-    ShowWindow(main, SW_SHOW);
     EXPECT_TRUE(Idle(main));
     EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_STATUS) == "QDX Remote Control v 1.00"; }, 5000))
         << ControlText(main, IDC_MAIN_STATUS);
     Sleep(300);
-    SaveArtefact(Capture(main), "idle");
+    CaptureWindow(main).Save("app", "idle");
 
     PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return Recording(main); }));
     Sleep(700);  // some levels
-    SaveArtefact(Capture(main), "recording");
+    CaptureWindow(main).Save("app", "recording");
 
     PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
@@ -132,45 +92,45 @@ TEST(ClientRun, KeysStartAndStopOnlyAsTheyShould) {
     MakeForeground(main);
 
     // No prompt: F5 starts at once with empty data, and the previous entry is left alone.
-    Press(VK_F5);
+    PressKey(VK_F5);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 record channel 0 data \"\"", kWaitMs));
     bool remembered = true;
     GetSetting("Settings", "PromptPrevious", &remembered);
     EXPECT_FALSE(remembered);
     ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
-    Press(VK_F5);      // recording: F5 does not start another run
-    Press(VK_RETURN);  // Enter never closes the window
+    PressKey(VK_F5);      // recording: F5 does not start another run
+    PressKey(VK_RETURN);  // Enter never closes the window
     Sleep(kQuietMs);
     EXPECT_FALSE(s.SessionStarted(2));
     EXPECT_EQ(FindDialog(client.Id(), "Confirm Stop"), nullptr);
     EXPECT_TRUE(IsWindowVisible(main));
     EXPECT_TRUE(Recording(main));
 
-    Press(VK_F8);
+    PressKey(VK_F8);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
     ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
 
     // Holding F5: the repeats start nothing more.
-    Key(VK_F5, false);
-    Key(VK_F5, false);
-    Key(VK_F5, false);
-    Key(VK_F5, true);
+    SendKey(VK_F5, false);
+    SendKey(VK_F5, false);
+    SendKey(VK_F5, false);
+    SendKey(VK_F5, true);
     ASSERT_TRUE(s.recorder.WaitForLine("session 2 record", kWaitMs));
     ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
     Sleep(kQuietMs);
     EXPECT_FALSE(s.SessionStarted(3));
 
     // Esc stops and never closes.
-    Press(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
     ASSERT_TRUE(s.recorder.WaitForLine("session 2 end", kWaitMs));
     ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
-    Press(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
     EXPECT_EQ(FindDialog(client.Id(), "Confirm Stop"), nullptr);
 
     // Ctrl+F5 is not F5.
-    Key(VK_CONTROL, false);
-    Press(VK_F5);
-    Key(VK_CONTROL, true);
+    SendKey(VK_CONTROL, false);
+    PressKey(VK_F5);
+    SendKey(VK_CONTROL, true);
     Sleep(kQuietMs);
     EXPECT_FALSE(s.SessionStarted(3));
     EXPECT_TRUE(IsWindowVisible(main));
@@ -213,9 +173,9 @@ TEST(ClientRun, ClosingAsksAndASecondStartBringsTheFirstBack) {
 
     // Alt+F4 asks the same; No ends the program.
     MakeForeground(main);
-    Key(VK_MENU, false);
-    Press(VK_F4);
-    Key(VK_MENU, true);
+    SendKey(VK_MENU, false);
+    PressKey(VK_F4);
+    SendKey(VK_MENU, true);
     ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
     DWORD code = 1;
     ASSERT_TRUE(client.WaitForExit(kWaitMs, &code));
@@ -255,17 +215,17 @@ TEST(ClientRun, LogViewColoursOnTheScreen) {
     EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_STATUS) == "QDX Remote Control v 1.00"; }, 5000));
     Sleep(300);
     const RECT area = LogViewArea(main);
-    Picture view = Capture(main, &area);
-    EXPECT_GT(CountColour(view, RGB(0, 51, 0)), view.width * view.height / 2) << "dark green log view";
+    Canvas view = CaptureWindow(main, &area);
+    EXPECT_GT(view.Count(RGB(0, 51, 0)), view.Width() * view.Height() / 2) << "dark green log view";
 
     PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
     ASSERT_TRUE(s.recorder.WaitForLine("refused", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
     Sleep(500);
-    SaveArtefact(Capture(main), "alert");
-    view = Capture(main, &area);
-    EXPECT_GT(CountColour(view, RGB(128, 0, 0)), view.width * view.height / 2) << "red log view";
-    EXPECT_GT(CountColour(view, RGB(255, 255, 255)), 20) << "white text";
+    CaptureWindow(main).Save("app", "alert");
+    Canvas alert = CaptureWindow(main, &area);
+    EXPECT_GT(alert.Count(RGB(128, 0, 0)), alert.Width() * alert.Height() / 2) << "red log view";
+    EXPECT_GT(alert.Count(RGB(255, 255, 255)), 20) << "white text";
 
     ExitWithNo(client, main);
 }
@@ -280,14 +240,14 @@ TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
     MakeForeground(main);
 
     // First use: default label, empty field. Typed text goes to the recorder.
-    Press(VK_F5);
+    PressKey(VK_F5);
     HWND prompt = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (prompt = FindDialog(client.Id(), "Enter file number")) != nullptr; }));
     EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_LABEL), "Enter file number");
     EXPECT_EQ(ControlText(prompt, IDC_TEXTEDIT_TEXT), "");
     WaitUntil([&] { return GetForegroundWindow() == prompt; }, 3000);
-    for (WORD k : {'4', '7', '1', '1'}) Press(k);
-    Press(VK_RETURN);
+    for (WORD k : {'4', '7', '1', '1'}) PressKey(k);
+    PressKey(VK_RETURN);
     ASSERT_TRUE(s.recorder.WaitForLine("session 1 record channel 0 data \"4711\"", kWaitMs));
     EXPECT_EQ(GetSetting("Settings", "PromptPrevious"), "4711");
     ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));

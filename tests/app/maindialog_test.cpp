@@ -163,7 +163,7 @@ TEST_F(MainDialogTest, StatusBarOffersTheInternetResourcesByClickAndContextMenu)
         HWND log = GetDlgItem(d.Hwnd(), IDC_MAIN_LOG);
         elsewhere = Popup([&] {
             PostMessageA(d.Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(5, 5));
-            client::WaitUntil([] { return false; }, 600);
+            qdxtest::WaitUntil([] { return false; }, 600);
         });
     });
     for (const PopupSeen* p : {&click, &context}) {

@@ -14,23 +14,19 @@
 
 #include "app/help.h"
 #include "app/maindialog.h"
+#include "canvas.h"
 #include "client_driver.h"
-#include "recorder_process.h"
+#include "help_reader.h"
 #include "res/resource.h"
 
 using namespace client;
+using namespace qdxtest;
 
 namespace {
 
 constexpr UINT kTrayId = 24;
 constexpr char kSettingsCaption[] = "Settings";
 constexpr char kAboutCaption[] = "About QDX Remote Control";
-
-void ExitWithNo(Process& client, HWND main) {
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(AnswerConfirmStop(client.Id(), IDNO));
-    ASSERT_TRUE(client.WaitForExit(kWaitMs));
-}
 
 // Whether the shell knows an icon of that window and id: only a known icon can
 // be modified.
@@ -52,17 +48,6 @@ bool KeyTaken(UINT key) {
     return false;
 }
 bool F5Taken() { return KeyTaken(VK_F5); }
-
-// A recorder that accepts alice/secret, with the client's settings pointing at it.
-struct Bench {
-    std::string logs = ResetSettings();
-    RecorderProcess recorder{{"--user", "alice", "--password", "secret", "--level-ms", "50"}};
-    Bench() {
-        SetSetting("Settings", "Server", recorder.Address().c_str());
-        SetSetting("Settings", "UserName", "alice");
-        SetSetting("Settings", "Password", "secret");
-    }
-};
 
 // A top-level window of that class belonging to the process, or null.
 HWND FindOwnedWindow(DWORD processId, const char* className) {
@@ -101,16 +86,24 @@ HWND OpenDialog(Process& client, HWND main, WORD command, const char* caption) {
     return dialog;
 }
 
-// The lamp Wine's own tray window shows (the client's is its only icon): 'r'
-// red, 'o' orange, '?' neither.
+// The tray at the right end of the taskbar of Wine's desktop, as the screen
+// shows it.
+Canvas TrayPicture() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT tray{};
+    GetWindowRect(taskbar, &tray);
+    tray.left = tray.right - 48;
+    return CaptureWindow(taskbar, &tray);
+}
+
+// The lamp the tray shows (the client's is its only icon): 'r' red, 'o'
+// orange, '?' neither.
 char TrayLamp() {
-    const Picture p = Capture(FindWindowA("__winex11_standalone_tray", nullptr));
-    int red = 0, orange = 0;
-    for (COLORREF c : p.pixels) {
-        const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-        red += r > 150 && g < 70 && b < 70;
-        orange += r > 200 && g > 100 && g < 200 && b < 90;
-    }
+    const Canvas p = TrayPicture();
+    const int red = p.CountIf([](COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 70 && GetBValue(c) < 70; });
+    const int orange = p.CountIf([](COLORREF c) {
+        return GetRValue(c) > 200 && GetGValue(c) > 100 && GetGValue(c) < 200 && GetBValue(c) < 90;
+    });
     return red > 40 && red > 4 * orange ? 'r' : orange > 40 && orange > 4 * red ? 'o' : '?';
 }
 
@@ -143,7 +136,7 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
     ASSERT_TRUE(WaitUntil([&] { return (popup = FindOwnedWindow(client.Id(), "#32768")) != nullptr; }));
     Sleep(300);
 
-    Press('R');  // "&Record Call"
+    PressKey('R');  // "&Record Call"
     EXPECT_TRUE(recorder.WaitForLine("session 1 record", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(popup); }));
     EXPECT_TRUE(WaitUntil([&] { return Checked(main, IDC_MAIN_RECORD); }));
@@ -168,12 +161,9 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
 // The tray on the screen: the menu opens at the cursor, the lamp is red while
 // recording and orange when idle.
 TEST(Shell, TrayMenuAtTheCursorAndLampColours) {
-    ResetSettings();
-    RecorderProcess recorder({"--user", "alice", "--password", "secret", "--level-ms", "50"});
+    Bench bench;
+    RecorderProcess& recorder = bench.recorder;
     ASSERT_TRUE(recorder.Started()) << recorder.Error();
-    SetSetting("Settings", "Server", recorder.Address().c_str());
-    SetSetting("Settings", "UserName", "alice");
-    SetSetting("Settings", "Password", "secret");
     Process client;
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
@@ -188,14 +178,14 @@ TEST(Shell, TrayMenuAtTheCursorAndLampColours) {
     GetCursorPos(&cursor);
     EXPECT_EQ(at.left, cursor.x);
     EXPECT_EQ(at.top, cursor.y);
-    SaveArtefact(Capture(popup), "tray-menu");
+    CaptureWindow(popup).Save("app", "tray-menu");
     PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(popup); }));
 
     PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
     EXPECT_TRUE(recorder.WaitForLine("session 1 record", kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'r'; }, 3000)) << "red lamp while recording";
-    SaveArtefact(Capture(FindWindowA("__winex11_standalone_tray", nullptr)), "tray-recording");
+    TrayPicture().Save("app", "tray-recording");
 
     // A restarted shell has forgotten every icon and says so to all windows:
     // the icon comes back with the lamp of the moment, also to a hidden window.
@@ -298,7 +288,7 @@ TEST(Shell, SettingsDialogStoresOnOkOnlyAndSwitchesTheHotKeysAtOnce) {
     EXPECT_EQ(ControlText(dialog, IDC_SETTINGS_PASSWORD), "");
     EXPECT_FALSE(Checked(dialog, IDC_SETTINGS_PROMPT));
     EXPECT_TRUE(Checked(dialog, IDC_SETTINGS_HOTKEYS));
-    SaveArtefact(Capture(dialog), "settings");
+    CaptureWindow(dialog).Save("app", "settings");
     SendDlgItemMessageA(dialog, IDC_SETTINGS_CHANNEL, CB_SETCURSEL, 5, 0);
     SendDlgItemMessageA(dialog, IDC_SETTINGS_HOTKEYS, BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -359,24 +349,18 @@ TEST(Shell, HeldHotKeyActsOnce) {
         PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
         // The keys are pressed in another application's window.
-        HWND other = CreateWindowExA(0, "STATIC", "Other application", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                                     100, nullptr, nullptr, nullptr, nullptr);
-        MakeForeground(other);
+        qdx::UniqueWindow other = ShowParentWindow("Other application", 300, 100);
+        MakeForeground(other.Get());
 
-        INPUT held[8] = {};
-        for (INPUT& input : held) {
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = VK_F5;
-        }
-        SendInput(8, held, sizeof held[0]);
+        SendKey(VK_F5, false, 8);
         if (prompt) {
             EXPECT_TRUE(WaitUntil([&] { return FindDialog(client.Id(), "Enter file number") != nullptr; }));
         }
         Sleep(1200);
-        Key(VK_F5, true);
+        SendKey(VK_F5, true);
         if (prompt) {
             EXPECT_EQ(CountDialogs(client.Id(), "Enter file number"), 1);
-            Press(VK_F5);  // pressed afresh while the prompt is up
+            PressKey(VK_F5);  // pressed afresh while the prompt is up
             Sleep(500);
             EXPECT_EQ(CountDialogs(client.Id(), "Enter file number"), 1);
             HWND box = FindDialog(client.Id(), "Enter file number");
@@ -390,7 +374,7 @@ TEST(Shell, HeldHotKeyActsOnce) {
         EXPECT_FALSE(bench.recorder.WaitForLine("session 2 start", 0));
         PostMessageA(main, WM_COMMAND, CM_STOP, 0);
         ASSERT_TRUE(bench.recorder.WaitForLine("session 1 end", kWaitMs));
-        DestroyWindow(other);
+        other.Reset();
         ExitWithNo(client, main);
     }
 }
@@ -410,7 +394,7 @@ TEST(Shell, HotKeyHeldElsewhereIsLoggedAndTheWindowKeyStillRecords) {
     UnregisterHotKey(nullptr, 0x7FF1);
 
     MakeForeground(main);
-    Press(VK_F5);
+    PressKey(VK_F5);
     ASSERT_TRUE(bench.recorder.WaitForLine("session 1 record", kWaitMs));
     PostMessageA(main, WM_COMMAND, CM_STOP, 0);
     ASSERT_TRUE(bench.recorder.WaitForLine("session 1 end", kWaitMs));
@@ -526,7 +510,7 @@ TEST(Shell, AboutBoxAndWebLinksOpenTheMakersPagesOnly) {
     GetClientRect(box, &area);
     EXPECT_EQ(area.right, 340);
     EXPECT_EQ(area.bottom, 198 + 103 + u);
-    SaveArtefact(Capture(box), "about");
+    CaptureWindow(box).Save("app", "about");
 
     // The web button opens the product's page and leaves the box open; Esc closes it.
     PostMessageA(GetDlgItem(box, IDC_ABOUT_WEB), BM_CLICK, 0, 0);
@@ -534,7 +518,7 @@ TEST(Shell, AboutBoxAndWebLinksOpenTheMakersPagesOnly) {
     EXPECT_EQ(browser.Opened(), std::vector<std::string>{Page("qdx/index")});
     EXPECT_TRUE(IsWindowVisible(box));
     MakeForeground(box);
-    Press(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
     EXPECT_TRUE(Closed(box));
     // The close box and OK close it too.
     box = OpenDialog(client, main, CM_ABOUT, kAboutCaption);
@@ -563,43 +547,6 @@ TEST(Shell, AboutBoxAndWebLinksOpenTheMakersPagesOnly) {
 
 namespace {
 
-constexpr char kReaderClass[] = "MS_WINHELP";
-
-// Ends the help reader: WM_CLOSE first, its process after a while.
-void CloseReader() {
-    HWND w = FindWindowA(kReaderClass, nullptr);
-    DWORD pid = 0;
-    if (!w || !GetWindowThreadProcessId(w, &pid)) return;
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-    PostMessageA(w, WM_CLOSE, 0, 0);
-    if (!process) return;
-    if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-}
-
-struct ReaderGuard {
-    ReaderGuard() { CloseReader(); }
-    ~ReaderGuard() { CloseReader(); }
-};
-
-// The topic the reader shows: the text of its visible rich edit control.
-std::string ReaderTopic() {
-    HWND reader = FindWindowA(kReaderClass, nullptr);
-    if (!reader || !IsWindowVisible(reader)) return "";
-    std::string topic;
-    EnumChildWindows(
-        reader,
-        [](HWND w, LPARAM p) WINAPI -> BOOL {
-            char cls[64] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            if (IsWindowVisible(w) && _strnicmp(cls, "RichEdit", 8) == 0) *reinterpret_cast<std::string*>(p) = WindowText(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&topic));
-    return topic;
-}
-
 // Asks for help the way `ask` does until the reader shows a topic beginning
 // with `heading`. The first request may start the reader without reaching
 // it, so it is repeated. (A reader started by WinHelpA keeps its own caption
@@ -608,12 +555,11 @@ std::string ReaderTopic() {
     std::string topic;
     for (int attempt = 0; attempt < 4; ++attempt) {
         ask();
-        if (WaitUntil([&] { return (topic = ReaderTopic()).rfind(heading, 0) == 0; }, 6000))
+        if (WaitUntil([&] { return (topic = HelpTopicText()).rfind(heading, 0) == 0; }, 6000))
             return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure() << "the reader shows \"" << topic.substr(0, 80) << "\"";
 }
-
 
 // Wine's HTML engine registers ".html" as an "htmlfile", which Wine's browser
 // launcher opens, as every Windows registers it for the default browser. The
@@ -663,7 +609,7 @@ TEST(Shell, HelpRoutesOpenTheReaderOrThePagesAsSetOrChosen) {
     for (const char* page : {"qdxremote.html", "qdxremote-settings.html"})
         ASSERT_NE(GetFileAttributesA(page), INVALID_FILE_ATTRIBUTES) << page;
     ResetSettings();
-    ReaderGuard guard;
+    HelpReaderGuard guard;
     BrowserRecorder browser;
     ASSERT_TRUE(browser.Ready());
     HtmlFileType htmlFiles;
@@ -673,7 +619,7 @@ TEST(Shell, HelpRoutesOpenTheReaderOrThePagesAsSetOrChosen) {
     const auto helpContents = [&] { PostMessageA(main, WM_COMMAND, CM_HELP_CONTENTS, 0); };
     const auto f1 = [&] {
         MakeForeground(main);
-        Press(VK_F1);
+        PressKey(VK_F1);
     };
 
     SetHelpReader("Browser");
@@ -689,23 +635,23 @@ TEST(Shell, HelpRoutesOpenTheReaderOrThePagesAsSetOrChosen) {
                                       PageAddress("qdxremote-settings.html")};
     std::sort(pages.begin(), pages.end());
     EXPECT_EQ(browser.Opened(), pages);
-    EXPECT_EQ(FindWindowA(kReaderClass, nullptr), nullptr);
+    EXPECT_EQ(FindWindowA(kHelpReaderClass, nullptr), nullptr);
 
     SetHelpReader("WinHelp");
     EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
-    CloseReader();
+    CloseHelpReaders();
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Closed(dialog));
     EXPECT_TRUE(HelpShows("Contents", helpContents));
-    CloseReader();
+    CloseHelpReaders();
     EXPECT_TRUE(HelpShows("Contents", f1));
-    CloseReader();
+    CloseHelpReaders();
 
     SetHelpReader(nullptr);
     dialog = OpenDialog(client, main, CM_SETTINGS, kSettingsCaption);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(HelpShows("Settings", [&] { PostMessageA(dialog, WM_COMMAND, IDHELP, 0); }));
-    CloseReader();
+    CloseHelpReaders();
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Closed(dialog));
     EXPECT_EQ(browser.Opened().size(), 3u);

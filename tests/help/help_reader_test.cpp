@@ -2,23 +2,27 @@
 // system's help reader (here Wine's winhlp32) at the contents and at context
 // number 110. The reader's window is found, its caption and topic text are
 // checked, its jumps are followed, and screenshots are kept as artefacts.
-#include "screenshot.h"
-
 #include <windows.h>
 #include <richedit.h>
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
+
+#include "canvas.h"
+#include "desktop.h"
+#include "help_reader.h"
+
+using qdxtest::Canvas;
+using qdxtest::CloseHelpReaders;
+using qdxtest::kHelpReaderClass;
+using qdxtest::WindowText;
 
 namespace {
 
 constexpr char kHelpFile[] = ".\\qdxremote.hlp";
-constexpr char kReaderClass[] = "MS_WINHELP";
 constexpr char kHelpTitle[] = "QDX Remote Control Help";
-constexpr char kArtefactDir[] = "artefacts\\help";
 constexpr DWORD kCallLimitMs = 30000;   // WinHelpA starts the reader and waits for it
 constexpr DWORD kTopicLimitMs = 15000;  // until the topic text is shown
 constexpr DWORD kCloseLimitMs = 5000;
@@ -27,18 +31,6 @@ std::string ClassOf(HWND w) {
     char name[128] = {};
     GetClassNameA(w, name, sizeof name);
     return name;
-}
-
-std::string TextOf(HWND w) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return "";
-    std::string text(length + 1, '\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                             SMTO_ABORTIFHUNG, 2000, &copied))
-        return "";
-    text.resize(copied);
-    return text;
 }
 
 std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
@@ -72,37 +64,10 @@ std::vector<HWND> ChildrenOf(HWND parent) {
 
 // A description of a window and its children, for failure messages.
 std::string Describe(HWND top) {
-    std::string out = "'" + ClassOf(top) + "' \"" + TextOf(top).substr(0, 80) + "\"";
-    for (HWND c : ChildrenOf(top)) out += "\n    child '" + ClassOf(c) + "' \"" + TextOf(c).substr(0, 60) + "\"";
+    std::string out = "'" + ClassOf(top) + "' \"" + WindowText(top).substr(0, 80) + "\"";
+    for (HWND c : ChildrenOf(top)) out += "\n    child '" + ClassOf(c) + "' \"" + WindowText(c).substr(0, 60) + "\"";
     return out;
 }
-
-// Ends every running help reader: WM_CLOSE first, the process after a while.
-void CloseReaders() {
-    for (int round = 0; round < 5; ++round) {
-        HWND w = FindWindowA(kReaderClass, nullptr);
-        if (!w) return;
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-        PostMessageA(w, WM_CLOSE, 0, 0);
-        if (process) {
-            if (WaitForSingleObject(process, kCloseLimitMs) == WAIT_TIMEOUT) {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, kCloseLimitMs);
-            }
-            CloseHandle(process);
-        } else {
-            Sleep(500);
-        }
-    }
-}
-
-// Closes the reader when a test ends, however it ends.
-struct ReaderGuard {
-    ReaderGuard() { CloseReaders(); }
-    ~ReaderGuard() { CloseReaders(); }
-};
 
 std::string ReaderErrorBox(DWORD pid);
 std::string AnyErrorBox();
@@ -137,7 +102,7 @@ DWORD WINAPI CallWinHelp(void* p) {
         // Keep a picture, then end the reader, which unblocks the call
         // (`call` stays allocated for the thread).
         ScreenshotAll("stuck");
-        CloseReaders();
+        CloseHelpReaders();
         WaitForSingleObject(thread, kCloseLimitMs);
         CloseHandle(thread);
         return ::testing::AssertionFailure() << "WinHelpA did not return (after "
@@ -172,18 +137,12 @@ struct Reader {
     DWORD pid = 0;
 };
 
-bool IsRichEdit(HWND w) {
-    std::string c = ClassOf(w);
-    for (char& ch : c) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
-    return c.find("RICHEDIT") != std::string::npos;
-}
-
 // An error box of the reader, if one is open: its caption and texts.
 std::string ReaderErrorBox(DWORD pid) {
     for (HWND w : TopLevelWindowsOf(pid)) {
         if (ClassOf(w) != "#32770" || !IsWindowVisible(w)) continue;
-        std::string what = TextOf(w);
-        for (HWND c : ChildrenOf(w)) what += " | " + TextOf(c);
+        std::string what = WindowText(w);
+        for (HWND c : ChildrenOf(w)) what += " | " + WindowText(c);
         return what;
     }
     return "";
@@ -219,14 +178,12 @@ std::string AnyErrorBox() {
             ScreenshotAll("error-" + heading.substr(0, heading.find(' ')));
             return ::testing::AssertionFailure() << "the reader shows an error box: " << error;
         }
-        r.main = FindWindowA(kReaderClass, nullptr);
+        r.main = FindWindowA(kHelpReaderClass, nullptr);
         if (r.main) {
             GetWindowThreadProcessId(r.main, &r.pid);
-            r.text = nullptr;
-            for (HWND c : ChildrenOf(r.main))
-                if (IsRichEdit(c) && IsWindowVisible(c)) r.text = c;
+            r.text = qdxtest::HelpTopicControl(r.main);
             if (r.text) {
-                last = TextOf(r.text);
+                last = WindowText(r.text);
                 if (last.compare(0, heading.size(), heading) == 0) {
                     Sleep(500);  // let it finish painting before a screenshot
                     return ::testing::AssertionSuccess();
@@ -251,28 +208,19 @@ std::string CaptionOf(HWND w) {
 
 // Screenshot of the reader's window into artefacts\help\<name>.png; returns
 // the capture of the topic text area for pixel checks.
-Capture Screenshot(const Reader& r, const std::string& name) {
-    CreateDirectoryA("artefacts", nullptr);
-    CreateDirectoryA(kArtefactDir, nullptr);
-    RECT whole{};
+Canvas Screenshot(const Reader& r, const std::string& name) {
+    RECT whole{}, area{};
     GetWindowRect(r.main, &whole);
-    Capture shot;
-    EXPECT_TRUE(CaptureScreenRect(whole, shot)) << "screen capture failed";
-    EXPECT_TRUE(WritePng(std::string(kArtefactDir) + "\\" + name + ".png", shot));
-    RECT area{};
+    EXPECT_TRUE(qdxtest::CaptureScreen(whole).Save("help", name)) << "screen capture failed";
     GetWindowRect(r.text, &area);
-    Capture text;
-    EXPECT_TRUE(CaptureScreenRect(area, text));
+    Canvas text = qdxtest::CaptureScreen(area);
+    EXPECT_TRUE(text.Valid());
     return text;
 }
 
 // The whole screen, for failures where no reader window can be trusted.
 void ScreenshotAll(const std::string& name) {
-    CreateDirectoryA("artefacts", nullptr);
-    CreateDirectoryA(kArtefactDir, nullptr);
-    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    Capture shot;
-    if (CaptureScreenRect(screen, shot)) WritePng(std::string(kArtefactDir) + "\\" + name + ".png", shot);
+    qdxtest::CaptureScreen({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}).Save("help", name);
 }
 
 struct PixelCounts {
@@ -280,26 +228,20 @@ struct PixelCounts {
     int green = 0;     // pixels in the green of jump hotspots
 };
 
-PixelCounts CountPixels(const Capture& c) {
+PixelCounts CountPixels(const Canvas& c) {
     PixelCounts counts;
-    if (c.width == 0) return counts;
-    const std::uint32_t background = c.Pixel(c.width - 20, c.height - 5);
-    long inked = 0;
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) {
-            std::uint32_t p = c.Pixel(x, y);
-            if (p != background) ++inked;
-            int red = p >> 16, green = (p >> 8) & 0xFF, blue = p & 0xFF;
-            if (green > 90 && red < 80 && blue < 80) ++counts.green;
-        }
-    counts.inked = static_cast<double>(inked) / (static_cast<double>(c.width) * c.height);
+    if (!c.Valid()) return counts;
+    const COLORREF background = c.Pixel(c.Width() - 20, c.Height() - 5);
+    counts.inked = static_cast<double>(c.CountIf([&](COLORREF p) { return p != background; })) /
+                   (static_cast<double>(c.Width()) * c.Height());
+    counts.green = c.CountIf([](COLORREF p) { return GetGValue(p) > 90 && GetRValue(p) < 80 && GetBValue(p) < 80; });
     return counts;
 }
 
 // Clicks the first occurrence of `linkText` in the topic, as a user would.
 ::testing::AssertionResult ClickText(const Reader& r, const std::string& linkText) {
     // The control counts a paragraph end as one character; WM_GETTEXT gives CR LF.
-    std::string text = TextOf(r.text);
+    std::string text = WindowText(r.text);
     std::size_t at = text.find(linkText);
     if (at == std::string::npos) return ::testing::AssertionFailure() << "no text " << linkText;
     long index = 0;
@@ -321,14 +263,14 @@ protected:
         ASSERT_NE(GetFileAttributesA(kHelpFile), INVALID_FILE_ATTRIBUTES)
             << kHelpFile << " is missing in the working directory";
     }
-    ReaderGuard guard_;
+    qdxtest::HelpReaderGuard guard_;
 };
 
 TEST_F(HelpReader, ContentsShowsTheTitleAndJumpsToTheFiveTopics) {
     ASSERT_TRUE(RequestHelp(HELP_CONTENTS, 0));
     Reader r;
     ASSERT_TRUE(WaitForTopic("Contents", r));
-    const std::string text = TextOf(r.text);
+    const std::string text = WindowText(r.text);
     const char* links[] = {"User's Guide", "Installation Instructions",
                            "Network Administrator's Information", "Settings",
                            "Software Licence Terms"};
@@ -352,7 +294,7 @@ TEST_F(HelpReader, Context110ShowsTheSettingsTopic) {
     ASSERT_TRUE(RequestHelp(HELP_CONTEXT, 110));
     Reader r;
     ASSERT_TRUE(WaitForTopic("Settings", r));
-    const std::string text = TextOf(r.text);
+    const std::string text = WindowText(r.text);
     for (const char* field : {"Server name or IP Address", "Record Channel", "User Name", "Password",
                               "Prompt for data when recording is started",
                               "Activate F5 and F8 as system wide 'hot' keys"})
@@ -374,7 +316,7 @@ TEST_F(HelpReader, ReaderCommandLineOpensAContextString) {
     struct Owned {
         HANDLE process;
         ~Owned() {
-            CloseReaders();
+            CloseHelpReaders();
             if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
             CloseHandle(process);
         }
@@ -385,7 +327,7 @@ TEST_F(HelpReader, ReaderCommandLineOpensAContextString) {
     // file's title. (A window that WinHelpA started keeps the reader's own
     // caption under Wine, so the other tests check the topic text instead.)
     EXPECT_TRUE(Contains(CaptionOf(r.main), kHelpTitle)) << "caption: " << CaptionOf(r.main);
-    const std::string text = TextOf(r.text);
+    const std::string text = WindowText(r.text);
     EXPECT_TRUE(Contains(text, "264"));
     EXPECT_TRUE(Contains(text, "HKEY_LOCAL_MACHINE\\Software\\Tallowind\\QDXRemote\\Settings"));
     PixelCounts pixels = CountPixels(Screenshot(r, "network-admin"));

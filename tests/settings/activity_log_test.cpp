@@ -8,9 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "files.h"
 #include "log/activitylog.h"
 #include "log/logclock.h"
-#include "test_registry.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;

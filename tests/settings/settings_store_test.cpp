@@ -8,7 +8,8 @@
 #include <string>
 
 #include "settings/settings.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 namespace {
 

@@ -15,11 +15,13 @@
 #include "settings/settings.h"
 #include "setup/folderaccess.h"
 #include "setup/folders.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
 using qdxtest::RegValueGuard;
+using qdxtest::ShortcutTarget;
 using qdxtest::TempFolder;
 
 namespace {
@@ -92,28 +94,6 @@ void ExpectEveryoneCannotWrite(const std::string& path) {
     }
 }
 
-std::string LinkTarget(const std::string& linkPath) {
-    std::string result;
-    CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char target[MAX_PATH] = {};
-                if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0))) result = target;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return result;
-}
-
 std::string Text(const char (&buffer)[qdx::kTextSize]) { return std::string(buffer); }
 
 TEST(InstallFolder, UnderProgramFilesWithDefaultSecurity) {
@@ -130,34 +110,31 @@ TEST(InstallFolder, UnderProgramFilesWithDefaultSecurity) {
     ExpectEveryoneCannotWrite(product);
 }
 
-TEST(InstallFolder, DefaultFolderWithoutProgramFilesDir) {
-    RegValueGuard programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
-    ASSERT_TRUE(programFiles.Existed());
-    FolderChainGuard cleanup({"C:\\QDX Remote Control"});
-    programFiles.Remove();
+// What a test stores in a registry value: text, nothing, or a number.
+const std::string kMissing = "(missing)", kNumber = "(number)";
 
-    char out[qdx::kTextSize];
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
-    EXPECT_TRUE(FolderExists(out));
-    ExpectEveryoneCannotWrite(out);
+void Store(RegValueGuard& value, const std::string& stored) {
+    const DWORD number = 5;
+    if (stored == kMissing) value.Remove();
+    else if (stored == kNumber) value.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    else value.SetText(stored);
 }
 
-TEST(InstallFolder, ProgramFilesDirThatIsNotTextIsIgnored) {
+// A Program Files location that is missing, not text, or so long that it
+// leaves no room for the rest (200 characters or more): the default folder.
+TEST(InstallFolder, DefaultFolderWhenProgramFilesDirIsUnusable) {
     RegValueGuard programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_TRUE(programFiles.Existed());
     FolderChainGuard cleanup({"C:\\QDX Remote Control"});
-    DWORD number = 1;
-    programFiles.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-
-    char out[qdx::kTextSize];
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
-
-    // A location of 200 characters or more would leave no room for the rest.
-    programFiles.SetText("C:\\" + std::string(250, 'p'));
-    GetInstallProgramFilesPath(out);
-    EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
+    for (const std::string& value : {kMissing, kNumber, "C:\\" + std::string(250, 'p')}) {
+        SCOPED_TRACE(value);
+        Store(programFiles, value);
+        char out[qdx::kTextSize];
+        GetInstallProgramFilesPath(out);
+        EXPECT_EQ(Text(out), "C:\\QDX Remote Control");
+        EXPECT_TRUE(FolderExists(out));
+        ExpectEveryoneCannotWrite(out);
+    }
 }
 
 // The list the Logs folder gets, as built: Wine keeps only Unix permission
@@ -250,31 +227,26 @@ protected:
 };
 
 TEST_F(ShellFolders, DesktopShortcutPrefersTheAllUsersDesktop) {
-    char out[qdx::kTextSize];
-    desktop_.SetText("C:\\User\\Desktop");
-    commonDesktop_.SetText("C:\\Public\\Desktop");
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "C:\\Public\\Desktop\\QDX Remote Control.lnk");
-
-    commonDesktop_.Remove();
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "C:\\User\\Desktop\\QDX Remote Control.lnk");
-
-    desktop_.Remove();
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "c:\\Windows\\Desktop\\QDX Remote Control.lnk");
-
-    // No room for the file name behind a desktop folder of 250 characters:
-    // no path at all rather than a cut one that names another file.
-    commonDesktop_.SetText("C:\\" + std::string(250, 'd'));
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "");
-    commonDesktop_.Remove();
-
-    DWORD number = 5;  // a value that is not text does not count
-    desktop_.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    GetDesktopShortcutPath(out);
-    EXPECT_EQ(Text(out), "c:\\Windows\\Desktop\\QDX Remote Control.lnk");
+    const struct {
+        std::string desktop, commonDesktop;
+        const char* path;
+    } cases[] = {
+        {"C:\\User\\Desktop", "C:\\Public\\Desktop", "C:\\Public\\Desktop\\QDX Remote Control.lnk"},
+        {"C:\\User\\Desktop", kMissing, "C:\\User\\Desktop\\QDX Remote Control.lnk"},
+        {kMissing, kMissing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},
+        // No room for the file name behind a desktop folder of 250 characters:
+        // no path at all rather than a cut one that names another file.
+        {kMissing, "C:\\" + std::string(250, 'd'), ""},
+        {kNumber, kMissing, "c:\\Windows\\Desktop\\QDX Remote Control.lnk"},  // not text: does not count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Store(desktop_, c.desktop);
+        Store(commonDesktop_, c.commonDesktop);
+        char out[qdx::kTextSize];
+        GetDesktopShortcutPath(out);
+        EXPECT_EQ(Text(out), c.path);
+    }
 }
 
 TEST_F(ShellFolders, WithoutProgramsValuesNoStartMenuFolderIsTouched) {
@@ -314,8 +286,8 @@ TEST_F(ShellFolders, StartMenuShortcutsInTheGroupFolder) {
 
     CreateStartMenuShortcut("C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe", "QDX Remote Control");
     CreateStartMenuShortcut("C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.hlp", "QDX Remote Control Help");
-    EXPECT_EQ(LinkTarget(group + "\\QDX Remote Control.lnk"), "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe");
-    EXPECT_EQ(LinkTarget(group + "\\QDX Remote Control Help.lnk"),
+    EXPECT_EQ(ShortcutTarget(group + "\\QDX Remote Control.lnk"), "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.exe");
+    EXPECT_EQ(ShortcutTarget(group + "\\QDX Remote Control Help.lnk"),
               "C:\\Program Files\\Tallowind\\QDXRemote\\qdxremote.hlp");
 
     // A group folder holding something else stays after the shortcuts go.
@@ -336,9 +308,9 @@ TEST(ShellLink, SavedLinkIsReadBackAndOverwritten) {
     TempFolder folder("links");
     const std::string link = folder / "QDX Remote Control.lnk";
     CreateShellLink(link.c_str(), "C:\\QDX Remote Control\\qdxremote.exe");
-    EXPECT_EQ(LinkTarget(link), "C:\\QDX Remote Control\\qdxremote.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\QDX Remote Control\\qdxremote.exe");
     CreateShellLink(link.c_str(), "C:\\Other\\uninst.exe");
-    EXPECT_EQ(LinkTarget(link), "C:\\Other\\uninst.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\Other\\uninst.exe");
 
     // COM already initialised by the caller stays initialised afterwards.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -348,7 +320,7 @@ TEST(ShellLink, SavedLinkIsReadBackAndOverwritten) {
                                            reinterpret_cast<void**>(&probe))));
     if (probe) probe->Release();
     CoUninitialize();
-    EXPECT_EQ(LinkTarget(link), "C:\\Third\\a.exe");
+    EXPECT_EQ(ShortcutTarget(link), "C:\\Third\\a.exe");
 }
 
 }  // namespace

@@ -23,7 +23,8 @@
 #include "res/resource.h"
 #include "setup/folders.h"
 #include "core/package.h"
-#include "test_registry.h"
+#include "files.h"
+#include "registry.h"
 
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
@@ -39,15 +40,8 @@ const char kLicenceCaption[] = "QDX Remote Control Software Licence Terms";
 const char kConfirmCaption[] = "Uninstall QDX Remote Control";
 
 Bytes ReadBytes(const std::string& path) {
-    Bytes bytes;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
+    const std::string bytes = qdxtest::ReadWholeFile(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -128,25 +122,6 @@ std::string RegNumber(const char* subkey, const char* name) {
     return std::to_string(value);
 }
 
-std::string ShortcutTarget(const std::string& link) {
-    std::string target = "(none)";
-    IShellLinkA* shell = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&shell))))
-        return target;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        wchar_t wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-        char path[MAX_PATH] = "";
-        if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0)))
-            target = path;
-        file->Release();
-    }
-    shell->Release();
-    return target;
-}
-
 std::string ImagePath(DWORD pid) {
     char path[MAX_PATH] = "";
     DWORD size = sizeof path;
@@ -215,7 +190,7 @@ private:
 // after its controls were made and its initialisation ran.
 HWND WaitForDialog(DWORD pid, const char* caption) {
     HWND found = nullptr;
-    client::WaitUntil([&] { return (found = client::FindDialog(pid, caption)) != nullptr && IsWindowVisible(found); },
+    qdxtest::WaitUntil([&] { return (found = client::FindDialog(pid, caption)) != nullptr && IsWindowVisible(found); },
                       20000);
     return found;
 }
@@ -382,7 +357,7 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
     ASSERT_NE(pid, 0u);
     HWND client = nullptr;
-    ASSERT_TRUE(client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
     const DWORD clientPid = WindowProcess(client);
     world->processes.Track(clientPid);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
@@ -424,10 +399,10 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     }
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "DataFiles"), P().installFolder);
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().desktopLink).c_str(), P().program.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().programLink).c_str(), P().program.c_str()), 0);
     // No HelpReader value: Wine's WinHelp reader works, so the help file.
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().helpLink).c_str(), P().help.c_str()), 0);
 
     world->processes.EndAll();
 }
@@ -499,7 +474,7 @@ TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
     const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
     HWND client = nullptr;
     const bool started =
-        client::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
+        qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
     if (started) world->processes.Track(WindowProcess(client));
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     CloseHandle(held);
@@ -508,8 +483,8 @@ TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
     const std::map<std::string, Bytes> files = FolderFiles(P().installFolder);
     EXPECT_EQ(files.size(), kSetupFileCount + 1);  // the uninstaller too; no staged file left
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(ReadBytes(P().program), {0x0F, 0x0F, 0xF0, 0xF0}));
-    EXPECT_EQ(lstrcmpiA(ShortcutTarget(P().helpLink).c_str(), (P().installFolder + "\\qdxremote.html").c_str()), 0)
-        << ShortcutTarget(P().helpLink);
+    EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().helpLink).c_str(), (P().installFolder + "\\qdxremote.html").c_str()), 0)
+        << qdxtest::ShortcutTarget(P().helpLink);
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader");
     world->processes.EndAll();
     EXPECT_TRUE(WriteBytes(P().help, world->help));
@@ -522,7 +497,7 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     EXPECT_EQ(ReadBytes(P().tempCopy), ReadBytes(P().uninstaller));
 
     HWND box = nullptr;
-    ASSERT_TRUE(client::WaitUntil(
+    ASSERT_TRUE(qdxtest::WaitUntil(
         [&] { return (box = client::FindDialog(0, kConfirmCaption)) != nullptr && IsWindowVisible(box); }, 20000));
     const DWORD second = WindowProcess(box);
     world->processes.Track(second);

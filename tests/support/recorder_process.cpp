@@ -1,5 +1,7 @@
 #include "recorder_process.h"
 
+#include "files.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,19 +18,6 @@ std::string TempFile(const char* kind) {
     snprintf(name, sizeof name, "%sqdxrecorder-%lu-%ld-%s.txt", dir, GetCurrentProcessId(),
              InterlockedIncrement(&counter), kind);
     return name;
-}
-
-// The whole file, read while the recorder may still be writing it.
-std::string ReadShared(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return std::string();
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(f);
-    return text;
 }
 
 }  // namespace
@@ -86,7 +75,7 @@ RecorderProcess::RecorderProcess(const std::vector<std::string>& options, DWORD 
 
     // The port file is complete once it ends with a line end.
     for (DWORD waited = 0; waited <= startTimeoutMs; waited += kPollMs) {
-        std::string text = ReadShared(portFile_);
+        std::string text = qdxtest::ReadWholeFile(portFile_);
         if (!text.empty() && text.back() == '\n') {
             long port = strtol(text.c_str(), nullptr, 10);
             if (port > 0 && port < 65536) {
@@ -120,7 +109,7 @@ RecorderProcess::~RecorderProcess() {
 std::string RecorderProcess::Address() const { return "127.0.0.1:" + std::to_string(port_); }
 
 std::vector<std::string> RecorderProcess::Lines() const {
-    std::string text = ReadShared(logFile_);
+    std::string text = qdxtest::ReadWholeFile(logFile_);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {

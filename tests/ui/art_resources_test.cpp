@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "art_capture.h"
+#include "canvas.h"
 #include "ui/instance.h"
+
+using qdxtest::Canvas;
 
 namespace {
 
@@ -20,7 +22,7 @@ TEST(ArtResources, LampsLoadAtBothSizesAndShowTheirColours) {
         {4, "red", [](COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 80 && GetBValue(c) < 80; }},
     };
     const COLORREF face = RGB(212, 208, 200);
-    DibCanvas sheet(3 * 40 + 8, 40 + 24, face);
+    Canvas sheet(3 * 40 + 8, 40 + 24, face);
     int column = 0;
     for (const auto& lamp : lamps) {
         SCOPED_TRACE(lamp.name);
@@ -35,7 +37,7 @@ TEST(ArtResources, LampsLoadAtBothSizesAndShowTheirColours) {
             GetObjectA(info.hbmColor, sizeof bm, &bm);
             EXPECT_EQ(bm.bmWidth, size);
 
-            DibCanvas canvas(size, size, face);
+            Canvas canvas(size, size, face);
             ASSERT_TRUE(DrawIconEx(canvas.Dc(), 0, 0, icon.Get(), size, size, 0, nullptr, DI_NORMAL));
             EXPECT_EQ(canvas.Pixel(0, 0), face) << "corners stay transparent at " << size;
             EXPECT_EQ(canvas.Pixel(size - 1, size - 1), face);
@@ -48,7 +50,7 @@ TEST(ArtResources, LampsLoadAtBothSizesAndShowTheirColours) {
         }
         ++column;
     }
-    sheet.SaveBmp("art_lamps.bmp");
+    sheet.Save("ui", "art_lamps");
 }
 
 TEST(ArtResources, MeterSegmentBitmapsAreNineByThirtyTwo) {

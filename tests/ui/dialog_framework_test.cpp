@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "desktop.h"
 #include "res/resource.h"
 #include "ui/ldialog.h"
 
@@ -85,32 +86,26 @@ void PostKey(HWND target, UINT message, WPARAM key, bool repeat = false) {
     PostMessageA(target, message, key, lParam);
 }
 
-// Sends real keyboard input to whatever window has the focus.
-void TypeKey(WORD key, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-}
-
 }  // namespace
 
-TEST(DialogModal, EnterClosesWithOkAndDestroyDialogRunsOnce) {
-    Probe<LDialog> dialog;
-    dialog.onInit = [](auto& d) { PostKey(GetDlgItem(d.Hwnd(), IDC_TEXTEDIT_TEXT), WM_KEYDOWN, VK_RETURN); };
-    EXPECT_TRUE(dialog.Open(nullptr, kTemplate));
-    EXPECT_EQ(dialog.calls, "Init Enable Ok Destroy ");
-    EXPECT_EQ(dialog.destroyed, 1);
-    EXPECT_EQ(dialog.Hwnd(), nullptr);
-}
-
-TEST(DialogModal, EscapeCancelsAndOpenReportsFalse) {
-    Probe<LDialog> dialog;
-    dialog.onInit = [](auto& d) { PostKey(GetDlgItem(d.Hwnd(), IDC_TEXTEDIT_TEXT), WM_KEYDOWN, VK_ESCAPE); };
-    EXPECT_FALSE(dialog.Open(nullptr, kTemplate));
-    EXPECT_EQ(dialog.calls, "Init Enable Cancel Destroy ");
-    EXPECT_EQ(dialog.destroyed, 1);
+TEST(DialogModal, EnterAndEscapeCloseAndDestroyDialogRunsOnce) {
+    const struct {
+        WPARAM key;
+        bool opened;
+        const char* calls;
+    } cases[] = {
+        {VK_RETURN, true, "Init Enable Ok Destroy "},
+        {VK_ESCAPE, false, "Init Enable Cancel Destroy "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.calls);
+        Probe<LDialog> dialog;
+        dialog.onInit = [&](auto& d) { PostKey(GetDlgItem(d.Hwnd(), IDC_TEXTEDIT_TEXT), WM_KEYDOWN, c.key); };
+        EXPECT_EQ(dialog.Open(nullptr, kTemplate), c.opened);
+        EXPECT_EQ(dialog.calls, c.calls);
+        EXPECT_EQ(dialog.destroyed, 1);
+        EXPECT_EQ(dialog.Hwnd(), nullptr);
+    }
 }
 
 TEST(DialogModal, OkThatRefusesKeepsTheDialogOpen) {
@@ -162,8 +157,8 @@ TEST(DialogModal, MissingTemplateGivesFalse) {
 }
 
 TEST(DialogModeless, CloseDestroysTheWindowAndReEnablesTheParent) {
-    HWND parent = CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    qdx::UniqueWindow parentOwner = qdxtest::ShowParentWindow("parent", 100, 100);
+    HWND parent = parentOwner.Get();
     ASSERT_NE(parent, nullptr);
     KeyProbe dialog;
     HWND window = nullptr;
@@ -186,7 +181,6 @@ TEST(DialogModeless, CloseDestroysTheWindowAndReEnablesTheParent) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(dialog.destroyed, 1);
     EXPECT_EQ(dialog.Hwnd(), nullptr);
-    DestroyWindow(parent);
 }
 
 TEST(DialogModeless, DestroyWindowFromOutsideEndsTheLoopOnce) {
@@ -254,10 +248,7 @@ DWORD WINAPI TypeKeys(void* p) {
     } keys[] = {{VK_CONTROL, false}, {VK_F5, false}, {VK_F5, true},  {VK_CONTROL, true}, {VK_SHIFT, false},
                 {VK_F8, false},      {VK_F8, true},  {VK_SHIFT, true}, {'A', false},      {'A', true},
                 {'B', false},        {'B', true}};
-    for (const auto& k : keys) {
-        TypeKey(k.key, k.up);
-        Sleep(20);
-    }
+    for (const auto& k : keys) qdxtest::SendKey(k.key, k.up);
     Sleep(500);
     GetDlgItemTextA(t->window, IDC_TEXTEDIT_TEXT, t->editText, sizeof t->editText);
     PostMessageA(t->window, WM_COMMAND, IDCANCEL, 0);

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "art_capture.h"
+#include "canvas.h"
+#include "desktop.h"
 #include "ui/instance.h"
 #include "ui/ldbdisplay.h"
+
+using qdxtest::Canvas;
 
 namespace {
 
@@ -22,26 +25,10 @@ const COLORREF kUnpainted = RGB(255, 0, 255);  // what the canvas holds before p
 
 // A visible parent window with two meters: the main window's kind (edge flag,
 // 300 x 14) and a plain one of 192 x 32 (4 columns per dB, 0 dB at x 144).
-class MeterTest : public testing::Test {
+class MeterTest : public qdxtest::ParentWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(RegisterLDBDisplay(AppInstance()));
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = AppInstance();
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = "MeterTestParent";
-        RegisterClassA(&wc);
-        // One shown parent for the whole suite: hiding a mapped top-level
-        // window costs Wine a couple of seconds without a window manager.
-        parent_ = new qdx::UniqueWindow(CreateWindowExA(0, "MeterTestParent", "meter", WS_POPUP | WS_VISIBLE, 20, 20,
-                                                        340, 90, nullptr, nullptr, AppInstance(), nullptr));
-        ASSERT_TRUE(*parent_);
-    }
-    static void TearDownTestSuite() {
-        delete parent_;
-        parent_ = nullptr;
-    }
+    MeterTest() : ParentWindowTest(340, 90) {}
+    static void SetUpTestSuite() { ASSERT_TRUE(RegisterLDBDisplay(AppInstance())); }
 
     void SetUp() override {
         edgeOwner_.Reset(CreateWindowExA(0, kLDBDisplayClass, "", WS_CHILD | WS_VISIBLE | kLDBDisplayEdge, 10, 10, 300,
@@ -52,10 +39,8 @@ protected:
         plain_ = plainOwner_.Get();
         ASSERT_NE(edge_, nullptr);
         ASSERT_NE(plain_, nullptr);
-        PumpMessages();
+        qdxtest::PumpMessages();
     }
-
-    static HWND Parent() { return parent_->Get(); }
 
     static void Set(HWND meter, std::vector<int> levels) {
         LevelRecord record{};
@@ -65,7 +50,7 @@ protected:
     }
 
     // The control's client area as painted by WM_PRINTCLIENT.
-    static void Render(HWND meter, DibCanvas& canvas) {
+    static void Render(HWND meter, Canvas& canvas) {
         canvas.Fill(kUnpainted);
         SendMessageA(meter, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT);
     }
@@ -83,22 +68,20 @@ protected:
         return text;
     }
 
-    static qdx::UniqueWindow* parent_;
-    qdx::UniqueWindow edgeOwner_, plainOwner_;  // the controls go with each test
+    qdx::UniqueWindow edgeOwner_, plainOwner_;  // the controls go before their parent
     HWND edge_ = nullptr;
     HWND plain_ = nullptr;
 };
-qdx::UniqueWindow* MeterTest::parent_ = nullptr;
 
 TEST_F(MeterTest, NewControlIsGrayUntilItGetsLevels) {
-    DibCanvas canvas(192, 32, kUnpainted);
+    Canvas canvas(192, 32, kUnpainted);
     Render(plain_, canvas);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 192; ++x) ASSERT_EQ(canvas.Pixel(x, y), kGray) << x << "," << y;
 }
 
 TEST_F(MeterTest, LevelsPaintGreenRedAndBlackStripes) {
-    DibCanvas canvas(192, 32, kUnpainted);
+    Canvas canvas(192, 32, kUnpainted);
     struct {
         int level;
         int greenEnd, redEnd;
@@ -121,7 +104,7 @@ TEST_F(MeterTest, LevelsPaintGreenRedAndBlackStripes) {
 
 TEST_F(MeterTest, EachChannelRowStartsItsOwnPattern) {
     Set(plain_, {0, 12});  // rows 0..15 and 16..31
-    DibCanvas canvas(192, 32, kUnpainted);
+    Canvas canvas(192, 32, kUnpainted);
     Render(plain_, canvas);
     EXPECT_EQ(canvas.Pixel(1, 0), kBlack);   // top line of channel 0
     EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
@@ -139,7 +122,7 @@ TEST_F(MeterTest, DisabledIsGrayAndEnablingRepaints) {
     ValidateRect(plain_, nullptr);
     EnableWindow(plain_, FALSE);
     EXPECT_EQ(UpdateBox(plain_), "0,0,192,32");
-    DibCanvas canvas(192, 32, kUnpainted);
+    Canvas canvas(192, 32, kUnpainted);
     Render(plain_, canvas);
     EXPECT_EQ(canvas.Pixel(0, 0), kGray);
     EXPECT_EQ(canvas.Pixel(1, 1), kGray);
@@ -156,7 +139,7 @@ TEST_F(MeterTest, DisabledIsGrayAndEnablingRepaints) {
 TEST_F(MeterTest, EdgeFlagLeavesRoomForAWhiteEdge) {
     // Client 300 x 14: bars in 298 x 12, white line on row 13 and column 299.
     Set(edge_, {0});
-    DibCanvas canvas(300, 14, kUnpainted);
+    Canvas canvas(300, 14, kUnpainted);
     Render(edge_, canvas);
     const int xg = 223;  // 0 dB at 36 * 298 / 48
     for (int y = 0; y < 12; ++y) {
@@ -180,7 +163,7 @@ TEST_F(MeterTest, EdgeFlagLeavesRoomForAWhiteEdge) {
 
 TEST_F(MeterTest, RepaintOfTheTopRightCornerKeepsTheEdge) {
     Set(edge_, {-36});
-    DibCanvas canvas(300, 14, kUnpainted);
+    Canvas canvas(300, 14, kUnpainted);
     LDBDisplayState state = ReadLDBDisplayState(edge_);
     RECT corner{250, 0, 300, 5};  // a window moved off the corner: the bottom is not in the update
     PaintLDBDisplay(canvas.Dc(), corner, state);
@@ -227,7 +210,7 @@ TEST_F(MeterTest, TooManyChannelsAreRefusedAndTheBrushesSurvive) {
     EXPECT_EQ(GetWindowWord(plain_, ldbdisplay_layout::kCount), 1);
     EXPECT_EQ(GetWindowLongPtrA(plain_, ldbdisplay_layout::Handle(ldbdisplay_layout::kGreenBrush)), brush);
     SetLevels(nullptr, LevelRecord{});  // a null control is ignored
-    DibCanvas canvas(192, 32, kUnpainted);
+    Canvas canvas(192, 32, kUnpainted);
     Render(plain_, canvas);
     EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
 
@@ -242,9 +225,9 @@ TEST_F(MeterTest, ScreenShowsWhatPrintClientPaints) {
     Set(plain_, {9, 0, -8, -20});
     InvalidateRect(Parent(), nullptr, TRUE);
     UpdateWindow(Parent());
-    PumpMessages();
+    qdxtest::PumpMessages();
 
-    DibCanvas printed(300, 14, kUnpainted), screen(300, 14, kUnpainted);
+    Canvas printed(300, 14, kUnpainted), screen(300, 14, kUnpainted);
     Render(edge_, printed);
     {
         qdx::ScopedWindowDC dc(edge_);
@@ -256,12 +239,12 @@ TEST_F(MeterTest, ScreenShowsWhatPrintClientPaints) {
             if (y != 12 && printed.Pixel(x, y) != screen.Pixel(x, y)) ++differ;  // row 12 shows what lies beneath
     EXPECT_EQ(differ, 0);
 
-    DibCanvas window(340, 90, kUnpainted);
+    Canvas window(340, 90, kUnpainted);
     {
         qdx::ScopedWindowDC dc(Parent());
         window.Blit(0, 0, dc.Dc(), 340, 90);
     }
-    window.SaveBmp("meter_window.bmp");
+    window.Save("ui", "meter_window");
 }
 
 // Not a check: pictures of the meter's states for people to look at.
@@ -276,8 +259,8 @@ TEST_F(MeterTest, SavesScreenshotsOfItsStates) {
         {"two", {3, -9}, true},
     };
     const int n = static_cast<int>(sizeof states / sizeof states[0]);
-    DibCanvas sheet(310, n * 20 + 6, GetSysColor(COLOR_BTNFACE));
-    DibCanvas one(300, 14, kUnpainted);
+    Canvas sheet(310, n * 20 + 6, GetSysColor(COLOR_BTNFACE));
+    Canvas one(300, 14, kUnpainted);
     for (int i = 0; i < n; ++i) {
         qdx::UniqueWindow meter(CreateWindowExA(0, kLDBDisplayClass, "", WS_CHILD | WS_VISIBLE | kLDBDisplayEdge, 10,
                                                 10, 300, 14, Parent(), nullptr, AppInstance(), nullptr));
@@ -288,7 +271,7 @@ TEST_F(MeterTest, SavesScreenshotsOfItsStates) {
         SendMessageA(meter.Get(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(one.Dc()), PRF_CLIENT);
         sheet.Blit(5, 6 + i * 20, one.Dc(), 300, 14);
     }
-    EXPECT_TRUE(sheet.SaveBmp("meter_states.bmp"));
+    EXPECT_TRUE(sheet.Save("ui", "meter_states"));
 }
 
 }  // namespace

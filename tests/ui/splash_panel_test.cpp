@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "art_capture.h"
+#include "canvas.h"
+#include "desktop.h"
 #include "ui/instance.h"
 #include "ui/splash.h"
+
+using qdxtest::Canvas;
 
 namespace {
 
@@ -14,47 +17,30 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kUnpainted = RGB(255, 0, 255);
 const int kPanelW = 340, kPanelH = 286;  // the picture and an 88-pixel text band
 
-class PanelTest : public testing::Test {
+class PanelTest : public qdxtest::ParentWindowTest {
 protected:
-    // One shown parent for the whole suite (hiding a mapped top-level window
-    // costs Wine a couple of seconds without a window manager).
-    static void SetUpTestSuite() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = AppInstance();
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = "PanelTestParent";
-        RegisterClassA(&wc);
-        parent_ = new qdx::UniqueWindow(CreateWindowExA(0, "PanelTestParent", "about", WS_POPUP | WS_VISIBLE, 10, 10,
-                                                        kPanelW + 20, kPanelH + 20, nullptr, nullptr, AppInstance(),
-                                                        nullptr));
-        ASSERT_TRUE(*parent_);
-    }
-    static void TearDownTestSuite() {
-        delete parent_;
-        parent_ = nullptr;
-    }
+    PanelTest() : ParentWindowTest(kPanelW + 20, kPanelH + 20) {}
 
     // Declared after the painter it gets, so the window goes first.
     HWND MakePanel() {
-        HWND panel = CreateWindowExA(0, kLawClass, "", WS_CHILD | WS_VISIBLE, 0, 0, kPanelW, kPanelH, parent_->Get(),
+        HWND panel = CreateWindowExA(0, kLawClass, "", WS_CHILD | WS_VISIBLE, 0, 0, kPanelW, kPanelH, Parent(),
                                      reinterpret_cast<HMENU>(999), AppInstance(), nullptr);
         EXPECT_NE(panel, nullptr);
         return panel;
     }
 
     // Background and content, as the panel shows them on screen.
-    static void Render(HWND panel, DibCanvas& canvas) {
+    static void Render(HWND panel, Canvas& canvas) {
         canvas.Fill(kUnpainted);
         SendMessageA(panel, WM_PRINT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT | PRF_ERASEBKGND);
     }
 
     // Bounding box of the dark pixels within a region of the canvas.
-    static RECT DarkBox(const DibCanvas& c, int left, int top, int right, int bottom) {
+    static RECT DarkBox(const Canvas& c, int left, int top, int right, int bottom) {
         RECT box{right, bottom, left - 1, top - 1};
         for (int y = top; y < bottom; ++y) {
             for (int x = left; x < right; ++x) {
-                if (!IsDark(c.Pixel(x, y))) continue;
+                if (!qdxtest::IsDark(c.Pixel(x, y))) continue;
                 box.left = x < box.left ? x : box.left;
                 box.top = y < box.top ? y : box.top;
                 box.right = x > box.right ? x : box.right;
@@ -63,10 +49,7 @@ protected:
         }
         return box;  // inclusive; left > right when nothing is dark
     }
-
-    static qdx::UniqueWindow* parent_;
 };
-qdx::UniqueWindow* PanelTest::parent_ = nullptr;
 
 TEST_F(PanelTest, ClassIsRegisteredOnceAndThePictureIsTheProductPicture) {
     LSplashScreen first;
@@ -85,7 +68,7 @@ TEST_F(PanelTest, WithoutPainterOnlyTheWhiteBackground) {
     LSplashAboutBase painter;
     qdx::UniqueWindow panelOwner(MakePanel());
     HWND panel = panelOwner.Get();
-    DibCanvas canvas(kPanelW, kPanelH, kUnpainted);
+    Canvas canvas(kPanelW, kPanelH, kUnpainted);
     Render(panel, canvas);
     for (int y = 0; y < kPanelH; ++y)
         for (int x = 0; x < kPanelW; ++x) ASSERT_EQ(canvas.Pixel(x, y), kWhite) << x << "," << y;
@@ -98,11 +81,11 @@ TEST_F(PanelTest, PaintsPictureTextAndSeparator) {
     qdx::UniqueWindow panelOwner(MakePanel());
     HWND panel = panelOwner.Get();
     painter.AttachTo(panel);
-    DibCanvas canvas(kPanelW, kPanelH, kUnpainted);
+    Canvas canvas(kPanelW, kPanelH, kUnpainted);
     Render(panel, canvas);
 
     // The picture 1:1 at the top left.
-    DibCanvas picture(340, 198, kUnpainted);
+    Canvas picture(340, 198, kUnpainted);
     {
         qdx::UniqueGdiObject bitmap(LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(1)));
         ASSERT_TRUE(bitmap);
@@ -138,7 +121,7 @@ TEST_F(PanelTest, PaintsPictureTextAndSeparator) {
     for (int x = 0; x < kPanelW; ++x) EXPECT_EQ(canvas.Pixel(x, 283), kWhite) << x;
     // The separator on the bottom row.
     for (int x = 0; x < kPanelW; ++x) EXPECT_EQ(canvas.Pixel(x, kPanelH - 1), RGB(0, 0, 0)) << x;
-    canvas.SaveBmp("splash_about_panel.bmp");
+    canvas.Save("ui", "splash_about_panel");
 
     // Clicks and timers do nothing.
     EXPECT_EQ(SendMessageA(panel, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5)), 0);
@@ -150,7 +133,7 @@ TEST_F(PanelTest, WithoutAboutFlagNoSeparator) {
     qdx::UniqueWindow panelOwner(MakePanel());
     HWND panel = panelOwner.Get();
     painter.AttachTo(panel);
-    DibCanvas canvas(kPanelW, kPanelH, kUnpainted);
+    Canvas canvas(kPanelW, kPanelH, kUnpainted);
     Render(panel, canvas);
     for (int x = 0; x < kPanelW; ++x) EXPECT_EQ(canvas.Pixel(x, kPanelH - 1), kWhite) << x;
 }
@@ -164,13 +147,13 @@ TEST_F(PanelTest, ConstructedTwiceStillPaintsOnScreen) {
         painter.AttachTo(panel.Get());
         InvalidateRect(panel.Get(), nullptr, TRUE);
         UpdateWindow(panel.Get());
-        PumpMessages();
-        DibCanvas screen(kPanelW, kPanelH, kUnpainted);
+        qdxtest::PumpMessages();
+        Canvas screen(kPanelW, kPanelH, kUnpainted);
         {
             qdx::ScopedWindowDC dc(panel.Get());
             screen.Blit(0, 0, dc.Dc(), kPanelW, kPanelH);
         }
-        DibCanvas printed(kPanelW, kPanelH, kUnpainted);
+        Canvas printed(kPanelW, kPanelH, kUnpainted);
         Render(panel.Get(), printed);
         int differ = 0;
         for (int y = 0; y < kPanelH; ++y)
@@ -178,7 +161,7 @@ TEST_F(PanelTest, ConstructedTwiceStillPaintsOnScreen) {
                 if (screen.Pixel(x, y) != printed.Pixel(x, y)) ++differ;
         EXPECT_EQ(differ, 0);
         EXPECT_EQ(screen.Pixel(10, kPanelH - 1), RGB(0, 0, 0));
-        if (round == 1) screen.SaveBmp("splash_about_screen.bmp");
+        if (round == 1) screen.Save("ui", "splash_about_screen");
         // The window goes before the painter it points to.
         panel.Reset();
     }

@@ -170,12 +170,11 @@ Box MakeBox(const std::vector<Colour>& colours, size_t begin, size_t end) {
     return box;
 }
 
-}  // namespace
-
-void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vector<uint8_t>& indices) {
+// Every pixel as 0xRRGGBB, row by row, and the colours with their pixel counts.
+void ReadColours(const Canvas& canvas, std::vector<uint32_t>& pixels, std::vector<Colour>& colours) {
     const int w = canvas.Width(), h = canvas.Height();
     std::map<uint32_t, uint32_t> histogram;
-    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    pixels.assign(static_cast<size_t>(w) * h, 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             uint8_t r, g, b, a;
@@ -185,9 +184,13 @@ void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vec
             ++histogram[rgb];
         }
     }
-    std::vector<Colour> colours;
+    colours.clear();
     for (const auto& kv : histogram) colours.push_back(Colour{kv.first, kv.second});
+}
 
+// Median cut: splits boxes of the colour list (which it reorders) until there
+// are 256 or no box can be split.
+std::vector<Box> CutBoxes(std::vector<Colour>& colours) {
     std::vector<Box> boxes{MakeBox(colours, 0, colours.size())};
     while (boxes.size() < 256) {
         // Split the box with the largest spread weighted by its pixel count.
@@ -219,8 +222,13 @@ void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vec
         boxes[best] = MakeBox(colours, box.begin, cut);
         boxes.push_back(MakeBox(colours, cut, box.end));
     }
+    return boxes;
+}
 
-    palette.clear();
+// One entry per box, its pixel-weighted mean colour; sorted darkest first
+// (easier to read in a palette view, and deterministic) and padded to 256.
+std::vector<PaletteEntry> MakePalette(const std::vector<Colour>& colours, const std::vector<Box>& boxes) {
+    std::vector<PaletteEntry> palette;
     for (const Box& box : boxes) {
         uint64_t sum[3] = {0, 0, 0};
         for (size_t i = box.begin; i < box.end; ++i)
@@ -231,7 +239,6 @@ void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vec
         e.b = static_cast<uint8_t>((sum[2] + box.weight / 2) / box.weight);
         palette.push_back(e);
     }
-    // Darkest first: easier to read in a palette view, and deterministic.
     std::sort(palette.begin(), palette.end(), [](const PaletteEntry& a, const PaletteEntry& b) {
         int la = a.r * 3 + a.g * 6 + a.b, lb = b.r * 3 + b.g * 6 + b.b;
         if (la != lb) return la < lb;
@@ -240,16 +247,21 @@ void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vec
         return ka < kb;
     });
     while (palette.size() < 256) palette.push_back(PaletteEntry{0, 0, 0});
+    return palette;
+}
 
+// Each pixel's nearest of the first `used` palette entries, by weighted distance.
+std::vector<uint8_t> MapToPalette(const std::vector<uint32_t>& pixels, const std::vector<PaletteEntry>& palette,
+                                  size_t used) {
     std::map<uint32_t, uint8_t> nearest;
-    indices.assign(pixels.size(), 0);
+    std::vector<uint8_t> indices(pixels.size(), 0);
     for (size_t i = 0; i < pixels.size(); ++i) {
         uint32_t rgb = pixels[i];
         auto it = nearest.find(rgb);
         if (it == nearest.end()) {
             int best = 0;
             long bestDist = -1;
-            for (int p = 0; p < static_cast<int>(boxes.size()); ++p) {
+            for (int p = 0; p < static_cast<int>(used); ++p) {
                 long dr = Channel(rgb, 0) - palette[p].r, dg = Channel(rgb, 1) - palette[p].g,
                      db = Channel(rgb, 2) - palette[p].b;
                 long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
@@ -262,6 +274,17 @@ void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vec
         }
         indices[i] = it->second;
     }
+    return indices;
 }
 
+}  // namespace
+
+void Quantize(const Canvas& canvas, std::vector<PaletteEntry>& palette, std::vector<uint8_t>& indices) {
+    std::vector<uint32_t> pixels;
+    std::vector<Colour> colours;
+    ReadColours(canvas, pixels, colours);
+    const std::vector<Box> boxes = CutBoxes(colours);
+    palette = MakePalette(colours, boxes);
+    indices = MapToPalette(pixels, palette, boxes.size());
+}
 }  // namespace artgen

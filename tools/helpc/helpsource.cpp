@@ -287,133 +287,150 @@ bool ParseInline(const std::string& text, const std::vector<int>& lineOf, const 
 
 }  // namespace
 
-bool ParseTopicText(const std::string& text, const std::string& fileName,
-                    std::vector<Topic>& topics, std::vector<Diagnostic>& errors) {
-    std::size_t errorsBefore = errors.size();
-    std::vector<std::string> lines = SplitLines(text, fileName, errors);
+namespace {
 
-    Topic* topic = nullptr;
-    bool topicHasTitle = false;
-    // The paragraph being collected: style, joined text, source line per byte.
-    bool open = false;
-    Paragraph::Style style = Paragraph::Style::Body;
-    std::string label;
-    std::string joined;
-    std::vector<int> lineOf;
-    int paraLine = 0;
+// The state of one topic file's parse: the topic being filled and the
+// paragraph being collected (style, joined text, source line per byte).
+class TopicParser {
+public:
+    TopicParser(const std::string& fileName, std::vector<Topic>& topics, std::vector<Diagnostic>& errors)
+        : fileName_(fileName), topics_(topics), errors_(errors) {}
 
-    auto closeParagraph = [&]() {
-        if (!open) return;
-        open = false;
-        Paragraph p;
-        p.style = style;
-        p.label = label;
-        p.line = paraLine;
-        if (ParseInline(joined, lineOf, fileName, p.spans, errors) && !p.spans.empty())
-            topic->paragraphs.push_back(p);
-        joined.clear();
-        lineOf.clear();
-    };
-    auto appendText = [&](const std::string& s, int line) {
-        if (!joined.empty()) {
-            joined.push_back(' ');
-            lineOf.push_back(line);
-        }
-        joined += s;
-        lineOf.insert(lineOf.end(), s.size(), line);
-    };
-    auto finishTopic = [&]() {
-        closeParagraph();
-        if (topic && !topicHasTitle)
-            errors.push_back({fileName, topic->line,
-                              "topic '" + topic->context + "' has no @title line"});
-    };
-
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const int lineNo = static_cast<int>(n + 1);
-        const std::string& line = lines[n];
-        std::string trimmed = Trim(line);
+    void Line(const std::string& line, int lineNo) {
+        const std::string trimmed = Trim(line);
         if (trimmed.empty()) {
-            closeParagraph();
-            continue;
-        }
-        if (line[0] == '#') continue;
-        if (line[0] == '@') {
-            closeParagraph();
-            std::size_t space = line.find(' ');
-            std::string keyword = line.substr(0, space);
-            std::string value = space == std::string::npos ? std::string() : Trim(line.substr(space));
-            if (keyword == "@topic") {
-                finishTopic();
-                if (!IsValidContextString(value)) {
-                    errors.push_back({fileName, lineNo,
-                                      "invalid context string '" + value +
-                                          "' (letters, digits, '_' and '.' only)"});
-                }
-                topics.emplace_back();
-                topic = &topics.back();
-                topic->context = value;
-                topic->file = fileName;
-                topic->line = lineNo;
-                topicHasTitle = false;
-            } else if (keyword == "@title") {
-                if (!topic) {
-                    errors.push_back({fileName, lineNo, "@title before any @topic"});
-                } else if (topicHasTitle) {
-                    errors.push_back({fileName, lineNo, "second @title in one topic"});
-                } else if (value.empty()) {
-                    errors.push_back({fileName, lineNo, "empty @title"});
-                } else if (!topic->paragraphs.empty()) {
-                    errors.push_back({fileName, lineNo, "@title must come before the topic's text"});
-                } else {
-                    topic->title = value;
-                    topicHasTitle = true;
-                }
-            } else {
-                errors.push_back({fileName, lineNo, "unknown directive '" + keyword + "'"});
-            }
-            continue;
-        }
-        if (!topic) {
-            errors.push_back({fileName, lineNo, "text before the first @topic"});
-            continue;
-        }
-        if (!topicHasTitle) {
-            errors.push_back({fileName, lineNo,
-                              "topic '" + topic->context + "' has text before its @title"});
-            topicHasTitle = true;  // report once
-        }
-        if (line.compare(0, 3, "== ") == 0) {
-            closeParagraph();
-            open = true;
-            style = Paragraph::Style::Subheading;
-            paraLine = lineNo;
-            appendText(Trim(line.substr(3)), lineNo);
-            closeParagraph();
-        } else if (line.compare(0, 2, "* ") == 0 ||
-                   // A body line that happens to start with "264. " goes on its paragraph.
-                   (NumberedStep(line) > 0 && !(open && style == Paragraph::Style::Body))) {
-            const std::size_t skip = line[0] == '*' ? 2 : NumberedStep(line);
-            closeParagraph();
-            open = true;
-            style = Paragraph::Style::Bullet;
-            label = line[0] == '*' ? std::string(1, kBulletChar) : line.substr(0, skip - 1);
-            paraLine = lineNo;
-            appendText(Trim(line.substr(skip)), lineNo);
-        } else if (line[0] == ' ' && open && style == Paragraph::Style::Bullet) {
-            appendText(trimmed, lineNo);
+            CloseParagraph();
+        } else if (line[0] == '#') {
+            // a comment
+        } else if (line[0] == '@') {
+            CloseParagraph();
+            Directive(line, lineNo);
+        } else if (!topic_) {
+            errors_.push_back({fileName_, lineNo, "text before the first @topic"});
         } else {
-            if (open && style == Paragraph::Style::Bullet) closeParagraph();
-            if (!open) {
-                open = true;
-                style = Paragraph::Style::Body;
-                label.clear();
-                paraLine = lineNo;
+            if (!topicHasTitle_) {
+                errors_.push_back({fileName_, lineNo, "topic '" + topic_->context + "' has text before its @title"});
+                topicHasTitle_ = true;  // report once
             }
-            appendText(trimmed, lineNo);
+            TextLine(line, trimmed, lineNo);
         }
     }
-    finishTopic();
+
+    void FinishTopic() {
+        CloseParagraph();
+        if (topic_ && !topicHasTitle_)
+            errors_.push_back({fileName_, topic_->line, "topic '" + topic_->context + "' has no @title line"});
+    }
+
+private:
+    void Directive(const std::string& line, int lineNo) {
+        std::size_t space = line.find(' ');
+        std::string keyword = line.substr(0, space);
+        std::string value = space == std::string::npos ? std::string() : Trim(line.substr(space));
+        if (keyword == "@topic") {
+            FinishTopic();
+            if (!IsValidContextString(value)) {
+                errors_.push_back({fileName_, lineNo,
+                                   "invalid context string '" + value + "' (letters, digits, '_' and '.' only)"});
+            }
+            topics_.emplace_back();
+            topic_ = &topics_.back();
+            topic_->context = value;
+            topic_->file = fileName_;
+            topic_->line = lineNo;
+            topicHasTitle_ = false;
+        } else if (keyword == "@title") {
+            if (!topic_) {
+                errors_.push_back({fileName_, lineNo, "@title before any @topic"});
+            } else if (topicHasTitle_) {
+                errors_.push_back({fileName_, lineNo, "second @title in one topic"});
+            } else if (value.empty()) {
+                errors_.push_back({fileName_, lineNo, "empty @title"});
+            } else if (!topic_->paragraphs.empty()) {
+                errors_.push_back({fileName_, lineNo, "@title must come before the topic's text"});
+            } else {
+                topic_->title = value;
+                topicHasTitle_ = true;
+            }
+        } else {
+            errors_.push_back({fileName_, lineNo, "unknown directive '" + keyword + "'"});
+        }
+    }
+
+    void TextLine(const std::string& line, const std::string& trimmed, int lineNo) {
+        if (line.compare(0, 3, "== ") == 0) {
+            CloseParagraph();
+            OpenParagraph(Paragraph::Style::Subheading, std::string(), lineNo);
+            AppendText(Trim(line.substr(3)), lineNo);
+            CloseParagraph();
+        } else if (line.compare(0, 2, "* ") == 0 ||
+                   // A body line that happens to start with "264. " goes on its paragraph.
+                   (NumberedStep(line) > 0 && !(open_ && style_ == Paragraph::Style::Body))) {
+            const std::size_t skip = line[0] == '*' ? 2 : NumberedStep(line);
+            CloseParagraph();
+            OpenParagraph(Paragraph::Style::Bullet,
+                          line[0] == '*' ? std::string(1, kBulletChar) : line.substr(0, skip - 1), lineNo);
+            AppendText(Trim(line.substr(skip)), lineNo);
+        } else if (line[0] == ' ' && open_ && style_ == Paragraph::Style::Bullet) {
+            AppendText(trimmed, lineNo);
+        } else {
+            if (open_ && style_ == Paragraph::Style::Bullet) CloseParagraph();
+            if (!open_) OpenParagraph(Paragraph::Style::Body, std::string(), lineNo);
+            AppendText(trimmed, lineNo);
+        }
+    }
+
+    void OpenParagraph(Paragraph::Style style, const std::string& label, int lineNo) {
+        open_ = true;
+        style_ = style;
+        label_ = label;
+        paraLine_ = lineNo;
+    }
+
+    void AppendText(const std::string& s, int line) {
+        if (!joined_.empty()) {
+            joined_.push_back(' ');
+            lineOf_.push_back(line);
+        }
+        joined_ += s;
+        lineOf_.insert(lineOf_.end(), s.size(), line);
+    }
+
+    void CloseParagraph() {
+        if (!open_) return;
+        open_ = false;
+        Paragraph p;
+        p.style = style_;
+        p.label = label_;
+        p.line = paraLine_;
+        if (ParseInline(joined_, lineOf_, fileName_, p.spans, errors_) && !p.spans.empty())
+            topic_->paragraphs.push_back(p);
+        joined_.clear();
+        lineOf_.clear();
+    }
+
+    const std::string& fileName_;
+    std::vector<Topic>& topics_;
+    std::vector<Diagnostic>& errors_;
+    Topic* topic_ = nullptr;
+    bool topicHasTitle_ = false;
+    bool open_ = false;
+    Paragraph::Style style_ = Paragraph::Style::Body;
+    std::string label_;
+    std::string joined_;
+    std::vector<int> lineOf_;
+    int paraLine_ = 0;
+};
+
+}  // namespace
+
+bool ParseTopicText(const std::string& text, const std::string& fileName,
+                    std::vector<Topic>& topics, std::vector<Diagnostic>& errors) {
+    const std::size_t errorsBefore = errors.size();
+    const std::vector<std::string> lines = SplitLines(text, fileName, errors);
+    TopicParser parser(fileName, topics, errors);
+    for (std::size_t n = 0; n < lines.size(); ++n) parser.Line(lines[n], static_cast<int>(n + 1));
+    parser.FinishTopic();
     return errors.size() == errorsBefore;
 }
 

@@ -1,5 +1,7 @@
 #include "hlpformat.h"
 
+#include <cstdio>
+
 namespace helpc {
 
 std::uint32_t ContextHash(const std::string& context) {
@@ -44,6 +46,12 @@ std::uint16_t GetU16(const std::uint8_t* p) {
 std::uint32_t GetU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::string HexText(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
 }
 
 bool PutCUShort(Bytes& out, std::uint32_t v) {

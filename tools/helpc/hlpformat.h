@@ -19,6 +19,8 @@ constexpr std::uint32_t kFileHeaderSize = 9;
 constexpr std::uint32_t kBtreeHeaderSize = 38;
 constexpr std::uint16_t kDirectoryPageSize = 0x0400;
 constexpr std::uint16_t kTreePageSize = 0x0800;
+// "No record" in topic links, block and topic headers.
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 // Uncompressed topic blocks: 4096 bytes, a 12-byte header and 4084 data bytes.
 constexpr std::uint32_t kTopicBlockSize = 4096;
@@ -69,6 +71,8 @@ void PutBytes(Bytes& out, const std::string& s);
 void PutStringZ(Bytes& out, const std::string& s);
 std::uint16_t GetU16(const std::uint8_t* p);
 std::uint32_t GetU32(const std::uint8_t* p);
+// "0x1F": numbers in the reader's problem texts.
+std::string HexText(std::uint32_t v);
 
 // Compressed integers of text records. Return false when the value does not fit.
 bool PutCUShort(Bytes& out, std::uint32_t v);

@@ -13,8 +13,6 @@ namespace helpc {
 
 namespace {
 
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
 // Paragraph metrics, in the units of the classic |FONT layout (half-points).
 constexpr std::int32_t kHeadingSpaceBelow = 6;
 constexpr std::int32_t kSubheadingSpaceAbove = 20;
@@ -227,26 +225,27 @@ Bytes BuildFont() {
     return out;
 }
 
-}  // namespace
+// A page of a tree level as its parent indexes it.
+struct TreeChild {
+    std::uint16_t page;
+    Bytes firstKey;
+};
 
-bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
-                std::uint16_t pageSize, const std::string& structure, Bytes& out) {
-    std::vector<Bytes> pages;
-    struct Child {
-        std::uint16_t page;
-        Bytes firstKey;
-    };
-    std::vector<Child> level;
+void PutAt16(Bytes& b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v & 0xFF);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
 
-    // Leaves, chained left to right.
+// The leaf pages, chained left to right, appended to `pages`; `leaves` gets
+// one child per leaf. Fails when an entry cannot fit a page.
+bool BuildLeafPages(const std::vector<BtreeEntry>& sorted, std::uint16_t pageSize, std::vector<Bytes>& pages,
+                    std::vector<TreeChild>& leaves) {
     Bytes page;
     std::uint16_t count = 0;
     std::uint32_t used = 8;
     auto closeLeaf = [&]() {
-        page[0] = static_cast<std::uint8_t>((pageSize - used) & 0xFF);
-        page[1] = static_cast<std::uint8_t>((pageSize - used) >> 8);
-        page[2] = static_cast<std::uint8_t>(count & 0xFF);
-        page[3] = static_cast<std::uint8_t>(count >> 8);
+        PutAt16(page, 0, static_cast<std::uint16_t>(pageSize - used));
+        PutAt16(page, 2, count);
         page.resize(pageSize, 0);
         pages.push_back(page);
     };
@@ -254,7 +253,7 @@ bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
         page.assign(8, 0);
         count = 0;
         used = 8;
-        level.push_back({static_cast<std::uint16_t>(pages.size()), firstKey ? *firstKey : Bytes()});
+        leaves.push_back({static_cast<std::uint16_t>(pages.size()), firstKey ? *firstKey : Bytes()});
     };
     openLeaf(sorted.empty() ? nullptr : &sorted[0].key);
     for (const BtreeEntry& e : sorted) {
@@ -271,48 +270,55 @@ bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
     }
     closeLeaf();
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        std::uint16_t prev = i == 0 ? 0xFFFF : static_cast<std::uint16_t>(i - 1);
-        std::uint16_t next = i + 1 == pages.size() ? 0xFFFF : static_cast<std::uint16_t>(i + 1);
-        pages[i][4] = static_cast<std::uint8_t>(prev & 0xFF);
-        pages[i][5] = static_cast<std::uint8_t>(prev >> 8);
-        pages[i][6] = static_cast<std::uint8_t>(next & 0xFF);
-        pages[i][7] = static_cast<std::uint8_t>(next >> 8);
+        PutAt16(pages[i], 4, i == 0 ? 0xFFFF : static_cast<std::uint16_t>(i - 1));
+        PutAt16(pages[i], 6, i + 1 == pages.size() ? 0xFFFF : static_cast<std::uint16_t>(i + 1));
     }
+    return true;
+}
 
+// One index level over `level`, appended to `pages`; `level` becomes the new
+// level's pages. Fails when a key cannot fit a page.
+bool BuildIndexLevel(std::uint16_t pageSize, std::vector<Bytes>& pages, std::vector<TreeChild>& level) {
+    std::vector<TreeChild> upper;
+    std::size_t i = 0;
+    while (i < level.size()) {
+        Bytes index(6, 0);
+        std::uint16_t entries = 0;
+        std::uint32_t usedIndex = 6;
+        PutAt16(index, 4, level[i].page);
+        Bytes first = level[i].firstKey;
+        ++i;
+        while (i < level.size()) {
+            std::uint32_t size = static_cast<std::uint32_t>(level[i].firstKey.size() + 2);
+            if (usedIndex + size > pageSize) break;
+            index.insert(index.end(), level[i].firstKey.begin(), level[i].firstKey.end());
+            PutU16(index, level[i].page);
+            usedIndex += size;
+            ++entries;
+            ++i;
+        }
+        if (entries == 0 && i < level.size()) return false;  // key larger than a page
+        PutAt16(index, 0, static_cast<std::uint16_t>(pageSize - usedIndex));
+        PutAt16(index, 2, entries);
+        index.resize(pageSize, 0);
+        upper.push_back({static_cast<std::uint16_t>(pages.size()), first});
+        pages.push_back(index);
+    }
+    level = upper;
+    return true;
+}
+
+}  // namespace
+
+bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
+                std::uint16_t pageSize, const std::string& structure, Bytes& out) {
+    std::vector<Bytes> pages;
+    std::vector<TreeChild> level;
+    if (!BuildLeafPages(sorted, pageSize, pages, level)) return false;
     // Index levels until one page is left: the root.
     std::uint16_t levels = 1;
-    while (level.size() > 1) {
-        std::vector<Child> upper;
-        std::size_t i = 0;
-        while (i < level.size()) {
-            Bytes index(6, 0);
-            std::uint16_t entries = 0;
-            std::uint32_t usedIndex = 6;
-            index[4] = static_cast<std::uint8_t>(level[i].page & 0xFF);
-            index[5] = static_cast<std::uint8_t>(level[i].page >> 8);
-            Bytes first = level[i].firstKey;
-            ++i;
-            while (i < level.size()) {
-                std::uint32_t size = static_cast<std::uint32_t>(level[i].firstKey.size() + 2);
-                if (usedIndex + size > pageSize) break;
-                index.insert(index.end(), level[i].firstKey.begin(), level[i].firstKey.end());
-                PutU16(index, level[i].page);
-                usedIndex += size;
-                ++entries;
-                ++i;
-            }
-            if (entries == 0 && i < level.size()) return false;  // key larger than a page
-            index[0] = static_cast<std::uint8_t>((pageSize - usedIndex) & 0xFF);
-            index[1] = static_cast<std::uint8_t>((pageSize - usedIndex) >> 8);
-            index[2] = static_cast<std::uint8_t>(entries & 0xFF);
-            index[3] = static_cast<std::uint8_t>(entries >> 8);
-            index.resize(pageSize, 0);
-            upper.push_back({static_cast<std::uint16_t>(pages.size()), first});
-            pages.push_back(index);
-        }
-        level = upper;
-        ++levels;
-    }
+    for (; level.size() > 1; ++levels)
+        if (!BuildIndexLevel(pageSize, pages, level)) return false;
 
     out.clear();
     PutU16(out, kBtreeMagic);
@@ -332,18 +338,23 @@ bool BuildBtree(const std::vector<BtreeEntry>& sorted, std::uint16_t flags,
     return true;
 }
 
-bool CompileHelp(const HelpProject& project, const WriterOptions& options, CompiledHelp& out,
-                 std::vector<Diagnostic>& errors) {
-    std::size_t errorsBefore = errors.size();
-    out = CompiledHelp();
-    if (!CheckProject(project, errors)) return false;
+namespace {
 
-    // 1. Records: per topic a header, its title as a heading, its paragraphs.
+// The |TOPIC record stream: every topic's header record, heading and
+// paragraphs, then the end record.
+struct TopicRecords {
     std::vector<Record> records;
-    std::vector<std::size_t> headerIndex;
+    std::vector<std::size_t> headerIndex;  // of each topic's header record
+    std::uint32_t blockCount = 0;          // after LayOut
+};
+
+// Step 1. Records: per topic a header, its title as a heading, its paragraphs.
+bool MakeRecords(const HelpProject& project, TopicRecords& out, std::vector<Diagnostic>& errors) {
+    const std::size_t errorsBefore = errors.size();
+    std::vector<Record>& records = out.records;
     for (std::size_t t = 0; t < project.topics.size(); ++t) {
         const Topic& topic = project.topics[t];
-        headerIndex.push_back(records.size());
+        out.headerIndex.push_back(records.size());
         Record header;
         header.type = kRecordTopicHeader;
         header.data1.assign(kTopicHeaderData1, 0);
@@ -373,11 +384,14 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
     end.data1.assign(kTopicHeaderData1, 0);
     end.topic = project.topics.size();
     records.push_back(end);
+    return true;
+}
 
-    // 2. Layout: TOPICPOS and TOPICOFFSET of every record. A record may run on
-    // into the next block; its characters still count in the block it starts in.
+// Step 2. Layout: TOPICPOS and TOPICOFFSET of every record. A record may run on
+// into the next block; its characters still count in the block it starts in.
+void LayOut(TopicRecords& topics) {
     std::uint32_t blk = 0, pos = 0, chars = 0;
-    for (Record& r : records) {
+    for (Record& r : topics.records) {
         if (kTopicBlockData - pos < kTopicLinkHeader) {
             ++blk;
             pos = 0;
@@ -396,14 +410,17 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         }
     }
     const std::uint32_t streamSize = blk * kTopicBlockData + pos;
-    const std::uint32_t blockCount = (streamSize + kTopicBlockData - 1) / kTopicBlockData;
+    topics.blockCount = (streamSize + kTopicBlockData - 1) / kTopicBlockData;
+}
 
-    // 3. Topic headers.
-    const std::size_t n = project.topics.size();
+// Step 3. Topic headers: sizes, browse neighbours and the records they point at.
+void FillTopicHeaders(TopicRecords& topics) {
+    std::vector<Record>& records = topics.records;
+    const std::vector<std::size_t>& headerIndex = topics.headerIndex;
+    const std::size_t n = headerIndex.size();
     for (std::size_t t = 0; t <= n; ++t) {
         const std::size_t h = t < n ? headerIndex[t] : records.size() - 1;
-        Record& r = records[h];
-        Bytes& d = r.data1;
+        Bytes& d = records[h].data1;
         if (t == n) {
             PutAt32(d, 0, 0);
             PutAt32(d, 4, kNone);
@@ -425,9 +442,12 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         PutAt32(d, 20, records[h + 1].pos);
         PutAt32(d, 24, records[nextHeader].pos);
     }
+}
 
-    // 4. The record stream in 4084-byte data areas, each behind its block header.
-    Bytes stream(static_cast<std::size_t>(blockCount) * kTopicBlockData, 0);
+// Step 4. The record stream in 4084-byte data areas, each behind its block header.
+Bytes BuildTopicFile(const TopicRecords& topics) {
+    const std::vector<Record>& records = topics.records;
+    Bytes stream(static_cast<std::size_t>(topics.blockCount) * kTopicBlockData, 0);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         Bytes link;
@@ -444,7 +464,7 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         std::copy(link.begin(), link.end(), stream.begin() + static_cast<std::ptrdiff_t>(at));
     }
     Bytes topicFile;
-    for (std::uint32_t b = 0; b < blockCount; ++b) {
+    for (std::uint32_t b = 0; b < topics.blockCount; ++b) {
         std::uint32_t lastLink = kNone, firstLink = kNone, lastHeader = 0;
         for (const Record& r : records) {
             if (r.block < b) {
@@ -460,30 +480,25 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         topicFile.insert(topicFile.end(), stream.begin() + static_cast<std::ptrdiff_t>(b * kTopicBlockData),
                          stream.begin() + static_cast<std::ptrdiff_t>((b + 1) * kTopicBlockData));
     }
+    return topicFile;
+}
 
-    for (std::size_t t = 0; t < n; ++t) {
-        const Record& r = records[headerIndex[t]];
-        out.topics.push_back({project.topics[t].context, project.topics[t].title, r.offset, r.pos});
-    }
-    // By hash, as the readers look context strings up.
-    auto topicOffset = [&](const std::string& context) -> std::uint32_t {
-        std::uint32_t h = ContextHash(context);
-        for (const TopicPlacement& p : out.topics)
-            if (ContextHash(p.context) == h) return p.topicOffset;
-        return 0;
-    };
+// The offset of the topic a context string names, by hash, as the readers
+// look context strings up; 0 when none.
+std::uint32_t TopicOffsetOf(const std::vector<TopicPlacement>& placed, const std::string& context) {
+    std::uint32_t h = ContextHash(context);
+    for (const TopicPlacement& p : placed)
+        if (ContextHash(p.context) == h) return p.topicOffset;
+    return 0;
+}
 
-    // 5. The other internal files.
-    const std::uint32_t contentsOffset = project.contentsContext.empty()
-                                             ? out.topics[0].topicOffset
-                                             : topicOffset(project.contentsContext);
-    std::map<std::string, Bytes> files;
-    files["|SYSTEM"] = BuildSystem(project, contentsOffset, options);
-    files["|TOPIC"] = topicFile;
-    files["|FONT"] = BuildFont();
-
+// Step 5. The lookup files: |CONTEXT (hash to offset), |CTXOMAP (map number
+// to offset) and |TTLBTREE (offset to title).
+bool BuildLookupFiles(const HelpProject& project, const WriterOptions& options,
+                      const std::vector<TopicPlacement>& placed, std::map<std::string, Bytes>& files,
+                      std::vector<Diagnostic>& errors) {
     std::vector<BtreeEntry> context;
-    for (const TopicPlacement& p : out.topics) {
+    for (const TopicPlacement& p : placed) {
         BtreeEntry e;
         PutU32(e.key, ContextHash(p.context));
         PutU32(e.value, p.topicOffset);
@@ -505,12 +520,12 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
     PutU16(ctxomap, static_cast<std::uint16_t>(map.size()));
     for (const MapEntry& m : map) {
         PutU32(ctxomap, m.number);
-        PutU32(ctxomap, topicOffset(m.context));
+        PutU32(ctxomap, TopicOffsetOf(placed, m.context));
     }
     files["|CTXOMAP"] = ctxomap;
 
     std::vector<BtreeEntry> titles;
-    for (const TopicPlacement& p : out.topics) {  // file order = ascending offsets
+    for (const TopicPlacement& p : placed) {  // file order = ascending offsets
         BtreeEntry e;
         PutU32(e.key, p.topicOffset);
         PutStringZ(e.value, p.title);
@@ -520,8 +535,34 @@ bool CompileHelp(const HelpProject& project, const WriterOptions& options, Compi
         errors.push_back({project.file, 0, "a topic title does not fit a title tree page"});
         return false;
     }
+    return true;
+}
 
-    // 6. File system.
+}  // namespace
+
+bool CompileHelp(const HelpProject& project, const WriterOptions& options, CompiledHelp& out,
+                 std::vector<Diagnostic>& errors) {
+    out = CompiledHelp();
+    if (!CheckProject(project, errors)) return false;
+    TopicRecords topics;
+    if (!MakeRecords(project, topics, errors)) return false;
+    LayOut(topics);
+    FillTopicHeaders(topics);
+
+    for (std::size_t t = 0; t < project.topics.size(); ++t) {
+        const Record& r = topics.records[topics.headerIndex[t]];
+        out.topics.push_back({project.topics[t].context, project.topics[t].title, r.offset, r.pos});
+    }
+    const std::uint32_t contentsOffset = project.contentsContext.empty()
+                                             ? out.topics[0].topicOffset
+                                             : TopicOffsetOf(out.topics, project.contentsContext);
+    std::map<std::string, Bytes> files;
+    files["|SYSTEM"] = BuildSystem(project, contentsOffset, options);
+    files["|TOPIC"] = BuildTopicFile(topics);
+    files["|FONT"] = BuildFont();
+    if (!BuildLookupFiles(project, options, out.topics, files, errors)) return false;
+
+    // Step 6. File system.
     if (!BuildFileSystem(files, options.directoryPageSize, out.file)) {
         errors.push_back({project.file, 0, "directory page size too small"});
         return false;

@@ -1,2 +1,0 @@
-// Shared helpers of the Windows tests.
-#pragma once
