@@ -16,7 +16,6 @@
 // from..."), or, without --logs, from the baseline's run counter (control 104).
 #include <windows.h>
 #include <psapi.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +25,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "kernel_handles.h"
 
 namespace {
 
@@ -371,33 +372,6 @@ int CmdStartup(const Args& a) {
     return 0;
 }
 
-// Kernel objects of a process from the system's handle table (Wine answers
-// GetProcessHandleCount with 0 but keeps this table); -1 when unavailable.
-long KernelHandles(DWORD pid) {
-    struct Entry {
-        PVOID object;
-        ULONG_PTR processId;
-        ULONG_PTR value;
-        ULONG access;
-        USHORT backTrace, type;
-        ULONG attributes, reserved;
-    };
-    struct Table {
-        ULONG_PTR count, reserved;
-        Entry entries[1];
-    };
-    using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
-    const ULONG kExtendedHandleInformation = 64;
-    std::vector<char> buffer(1 << 22);
-    ULONG needed = 0;
-    if (!query || query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
-        return -1;
-    const Table* table = reinterpret_cast<const Table*>(buffer.data());
-    long n = 0;
-    for (ULONG_PTR i = 0; i < table->count; ++i) n += table->entries[i].processId == pid;
-    return n;
-}
 
 // What the process says about itself where Wine answers at all.
 std::string ProcessReport(DWORD pid) {
@@ -413,7 +387,7 @@ std::string ProcessReport(DWORD pid) {
              "{\"working_set\": %llu, \"private\": %llu, \"gdi\": %lu, \"user\": %lu, \"handles\": %lu, "
              "\"kernel_handles\": %ld}",
              static_cast<unsigned long long>(m.WorkingSetSize), static_cast<unsigned long long>(m.PrivateUsage),
-             GetGuiResources(p, GR_GDIOBJECTS), GetGuiResources(p, GR_USEROBJECTS), handles, KernelHandles(pid));
+             GetGuiResources(p, GR_GDIOBJECTS), GetGuiResources(p, GR_USEROBJECTS), handles, qdxtest::KernelHandles(pid));
     CloseHandle(p);
     return text;
 }

@@ -8,7 +8,6 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
-#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "client_driver.h"
+#include "kernel_handles.h"
 #include "link_window.h"
 #include "loopback.h"
 #include "net/qdxconnect.h"
@@ -213,33 +213,6 @@ bool EndsRun(const std::string& line) {
            line == "Connection aborted.";
 }
 
-// The client's kernel objects (sockets, events, threads, files), counted by
-// the system's handle table: Wine answers GetProcessHandleCount with 0.
-long KernelHandles(DWORD processId) {
-    struct Entry {
-        PVOID object;
-        ULONG_PTR processId;
-        ULONG_PTR value;
-        ULONG access;
-        USHORT backTrace, type;
-        ULONG attributes, reserved;
-    };
-    struct Table {
-        ULONG_PTR count, reserved;
-        Entry entries[1];
-    };
-    using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
-    const ULONG kExtendedHandleInformation = 64;
-    std::vector<char> buffer(1 << 22);
-    ULONG needed = 0;
-    if (!query || query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
-        return -1;
-    const Table* table = reinterpret_cast<const Table*>(buffer.data());
-    long n = 0;
-    for (ULONG_PTR i = 0; i < table->count; ++i) n += table->entries[i].processId == processId;
-    return n;
-}
 
 SIZE_T WorkingSet(HANDLE process) {
     PROCESS_MEMORY_COUNTERS m = {};
@@ -342,7 +315,7 @@ TEST(HostileServers, ThousandRefusedConnectsLeaveTheClientAsItWas) {
         else ADD_FAILURE() << "run " << i << ": " << ::testing::PrintToString(lines);
         if (i == kSettled) {
             memoryThen = WorkingSet(client.process.Handle());
-            handlesThen = KernelHandles(client.process.Id());
+            handlesThen = qdxtest::KernelHandles(client.process.Id());
         }
         if (HasFailure() && whole < i - 3) break;  // one broken run is enough to see
     }
@@ -352,5 +325,5 @@ TEST(HostileServers, ThousandRefusedConnectsLeaveTheClientAsItWas) {
     const SIZE_T memoryNow = WorkingSet(client.process.Handle());
     EXPECT_LT(memoryNow, memoryThen + 1024 * 1024) << memoryThen << " -> " << memoryNow;
     EXPECT_GT(handlesThen, 0);
-    EXPECT_LE(KernelHandles(client.process.Id()), handlesThen + 2);
+    EXPECT_LE(qdxtest::KernelHandles(client.process.Id()), handlesThen + 2);
 }
