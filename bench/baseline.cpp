@@ -72,15 +72,12 @@ bool Connect(SOCKET s, const char* server) {
     if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
     for (int budget = 10000; budget > 0 && !Stopped(); budget -= kSliceMs) {
-        fd_set w, e;
-        FD_ZERO(&w);
-        FD_ZERO(&e);
-        FD_SET(s, &w);
-        FD_SET(s, &e);
-        timeval t = {0, kSliceMs * 1000};
-        int n = select(0, nullptr, &w, &e, &t);
-        if (n > 0) return FD_ISSET(s, &w) != 0;
+        int n = Slice(s, false);
         if (n < 0) return false;
+        if (n > 0) {  // writable: connected; in the exception set: refused
+            int error = 0, size = sizeof error;
+            return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+        }
     }
     return false;
 }
