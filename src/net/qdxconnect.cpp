@@ -36,9 +36,17 @@ constexpr DWORD kQueueFullPauseMs = 10;
 // window's queue full, and a window with posted messages waiting gets to its
 // input and painting only after them: the user could not even press Stop.
 // Level bytes beyond this rate are still read, but not passed on. A recorder
-// sends a few dozen a second; the limit is far above that.
+// sends a few dozen a second; the limit is well above that.
 constexpr DWORD kLevelIntervalMs = 100;
-constexpr int kMaxLevelsPerInterval = 100;
+constexpr int kMaxLevelsPerInterval = 25;
+
+// The most level bytes taken from the socket in one read. What one read
+// brings came at once; of those, the newest are passed on. A read that fills
+// the buffer means the server is ahead of any meter: the worker then pauses
+// before the next, so that a flood is drained quickly without the worker
+// spinning on it for as long as the server keeps it up.
+constexpr unsigned kLevelReadSize = 4096;
+constexpr DWORD kFloodPauseMs = 10;
 
 }  // namespace
 
@@ -153,21 +161,29 @@ void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
     DWORD intervalStart = ::GetTickCount();
     int levelsInInterval = 0;
     while (!stop.IsSet()) {
-        signed char level = 0;
-        int code = ProcessRecvBytes(stop, s, &level, 1, kLevelBudgetMs);
+        // Whatever has come is taken in one read: a server that floods the
+        // link costs a few calls per buffer, not a few per byte.
+        signed char levels[kLevelReadSize];
+        int received = 0;
+        int code = ProcessRecvReady(stop, s, levels, sizeof levels, received, kLevelBudgetMs);
         if (code == kLinkAborted) return;  // stopped in a quiet slice: the user's stop, not a broken link
         if (code != kLinkDone) {
             ReportAlert(run, kTextBroken);
             return;
         }
-        DWORD now = ::GetTickCount();
+        const DWORD now = ::GetTickCount();
         if (now - intervalStart >= kLevelIntervalMs) {
             intervalStart = now;
             levelsInInterval = 0;
         }
-        if (run.hWndNotify && levelsInInterval < kMaxLevelsPerInterval) {
-            ++levelsInInterval;
-            run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+        if (run.hWndNotify) {
+            const int room = kMaxLevelsPerInterval - levelsInInterval;
+            for (int i = received > room ? received - room : 0; i < received; ++i) {
+                ++levelsInInterval;
+                run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(levels[i])),
+                                 0);
+            }
         }
+        if (received == static_cast<int>(sizeof levels)) ::WaitForSingleObject(stop.Get(), kFloodPauseMs);
     }
 }

@@ -84,7 +84,7 @@ const Hostile kWorkerCases[] = {
      -1, {}},
     {"never reads, streams levels", {"--no-read", "--levels", "22", "--level-ms", "20"}, kStopped, 0, 3000, 5,
      {34, 34, 34, 34, 34}},
-    // How long the burst takes to read depends on the machine; the quiet time after it must not.
+    // The quiet time after the burst is counted from its last level, which must come soon.
     {"a burst, then silence", {"--flood", "--silence-after", kBurst}, kBroken, 4000, 6500, -1, {}, true},
 };
 
@@ -148,7 +148,9 @@ TEST(HostileServers, WorkerEndsEachRunWithItsTextsWithinTheBudgets) {
     for (auto& r : runs) {
         const Hostile& c = *r->c;
         SCOPED_TRACE(c.what);
-        ASSERT_NE(r->ended, 0u) << "no end; texts so far: " << ::testing::PrintToString(r->window.Texts());
+        ASSERT_NE(r->ended, 0u) << "no end; texts so far: " << ::testing::PrintToString(r->window.Texts())
+                                << "; levels: " << r->levels << "; recorder: "
+                                << ::testing::PrintToString(r->recorder->Lines());
         const std::string server = r->recorder->Address();
         EXPECT_EQ(r->window.Texts(), Expand(c.texts, server)) << ::testing::PrintToString(r->recorder->Lines());
         EXPECT_EQ(r->window.Count(WM_LINK_STARTED), 1);
@@ -156,6 +158,8 @@ TEST(HostileServers, WorkerEndsEachRunWithItsTextsWithinTheBudgets) {
         EXPECT_EQ(r->window.Events().back().msg, WM_LINK_ENDED);
         if (c.fromLastLevel) {
             ASSERT_NE(r->lastLevel, 0u) << "no levels";
+            // Taken in a few reads, not byte by byte: the meter must not lag seconds behind.
+            EXPECT_LT(r->lastLevel - r->started, 2500u) << "the burst's last level came late";
         }
         const DWORD took = r->ended - (c.fromLastLevel ? r->lastLevel : r->started);
         EXPECT_GE(took, c.minMs);
