@@ -12,6 +12,22 @@
 
 namespace {
 
+// DLLs that Windows or this program loads by bare name are taken from the
+// system folder only: never from the program's folder, where a setup run from
+// a download folder (elevated) would find whatever was saved beside it, nor
+// from the current folder. SetDefaultDllDirectories is looked up, as systems
+// before Windows 8 have it only with an update; without it, the current
+// folder at least leaves the search.
+void RestrictDllSearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                                         ::GetProcAddress(kernel, "SetDefaultDllDirectories"))
+                                   : nullptr;
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (!setDefault || !setDefault(kSearchSystem32)) ::SetDllDirectoryA("");
+}
+
 // Makes the program's own folder the current directory, so files that ship
 // beside it (the help file) are found by their bare names.
 void EnterProgramFolder(const char* startPath) {
@@ -26,6 +42,7 @@ void EnterProgramFolder(const char* startPath) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    RestrictDllSearch();  // first, in every mode: before anything can load a DLL
     SetAppInstance(instance);
     char startPath[qdx::kTextSize] = "";
     const DWORD n = ::GetModuleFileNameA(nullptr, startPath, sizeof startPath);

@@ -16,21 +16,45 @@ constexpr DWORD kWaitBeforeAskingMs = 250;
 // The Program Files location is read into this many bytes, so the maker
 // subfolder always fits behind it.
 constexpr DWORD kProgramFilesCap = 243;
+constexpr DWORD kTemporaryFolderAttempts = 16;
 
-// Copies the running executable into the temporary folder and starts the copy
-// with an argument; false when the copy cannot be made.
-bool RestartFromTemporaryCopy() {
+// Makes a new folder of this run's own in the temporary folder (the shared
+// folder may hold files others saved there, DLLs a program loads among them)
+// and copies the running executable into it; false when it cannot be made.
+bool MakeTemporaryCopy(char (&copy)[qdx::kTextSize]) {
     char self[qdx::kTextSize];
     const DWORD n = ::GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self) return false;
+    char temp[qdx::kTextSize];
+    const DWORD t = ::GetTempPathA(sizeof temp, temp);
+    if (t == 0 || t >= sizeof temp) return false;
+    // A name taken already (by an earlier run, or by anyone) is never reused:
+    // only a folder this run created holds the copy.
+    const DWORD seed = ::GetCurrentProcessId() ^ ::GetTickCount();
+    for (DWORD attempt = 0; attempt < kTemporaryFolderAttempts; ++attempt) {
+        // A cut path would name another file: the folder and the name must fit.
+        if (qdx::FormatText(copy, sizeof copy, "%sqdx-uninst-%08lx", temp,
+                            static_cast<unsigned long>(seed + attempt)) < 0 ||
+            lstrlenA(copy) + 1 + sizeof kTemporaryCopyName > sizeof copy)
+            return false;
+        if (!::CreateDirectoryA(copy, nullptr)) {
+            if (::GetLastError() == ERROR_ALREADY_EXISTS) continue;
+            return false;
+        }
+        LFile::FilePathCat(copy, kTemporaryCopyName);
+        if (::CopyFileA(self, copy, TRUE)) return true;
+        LFile::_GetFolderFromPath(temp, copy);
+        ::RemoveDirectoryA(temp);
+        return false;
+    }
+    return false;
+}
+
+// Copies the running executable into a new temporary folder and starts the
+// copy with an argument; false when the copy cannot be made.
+bool RestartFromTemporaryCopy() {
     char copy[qdx::kTextSize];
-    const DWORD t = ::GetTempPathA(sizeof copy, copy);
-    if (t == 0 || t >= sizeof copy) return false;
-    // A cut path would name another file; the separator and the name must fit.
-    if (t + 1 + sizeof kTemporaryCopyName > sizeof copy) return false;
-    // FilePathCat adds no second separator behind the one GetTempPath ends with.
-    LFile::FilePathCat(copy, kTemporaryCopyName);
-    if (!::CopyFileA(self, copy, FALSE)) return false;
+    if (!MakeTemporaryCopy(copy)) return false;
     StartProgram(copy, kCopyArgument);
     return true;
 }
