@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "core/package.h"
+#include "core/peimage.h"
 
 namespace {
 
@@ -17,14 +18,23 @@ void Check(bool ok) {
 void SoundPackage(const std::uint8_t* data, std::size_t size) {
     for (const std::uint16_t machine : {kMachineI386, kMachineAmd64}) {
         if (!SetupPackageSound(data, size, machine)) continue;
+        // A signed package ends before its certificate table.
+        const std::uint64_t length = DataEndBeforeSignature(data, size);
+        Check(length <= size && (length == size || size - length >= 8));
         const std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
         SetupTrailer t;
-        Check(ParseSetupTrailer(data + size - trailerSize, kSetupFileCount, t));
-        Check(SetupPayloadSize(t) + trailerSize == size);
+        Check(ParseSetupTrailer(data + length - trailerSize, kSetupFileCount, t));
+        Check(SetupPayloadSize(t) + trailerSize == length);
         for (std::size_t i = 0; i < kSetupFileCount; ++i) {
             const std::uint64_t end = SetupFileOffset(t, i) + static_cast<std::uint64_t>(t.sizes[i]);
-            Check(t.sizes[i] > 0 && end <= size - trailerSize);
+            Check(t.sizes[i] > 0 && end <= length - trailerSize);
         }
+        // The program's own header values follow from its bytes, and put back
+        // they stay inside its head.
+        SignatureFields f;
+        Check(ProgramSignatureFields(data, static_cast<std::size_t>(t.sizes[0]), f));
+        Check(!f.present || (f.checksumAt + 4 <= kSetupHeadSize && f.securityEntryAt + 8 <= kSetupHeadSize));
+        Check(!f.tableSize || static_cast<std::uint64_t>(f.tableOffset) + f.tableSize == std::uint64_t(t.sizes[0]));
     }
 }
 
@@ -73,6 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TargetPaths(data, size);
     Check(SubtractFromChecksum(AddToChecksum(0, data, size), data, size) == 0);
     PeMachine(data, size);
+    std::uint32_t offset = 0;
+    if (size >= 4) PeRvaToOffset(data, size, ReadLE32(data + size - 4), offset);
     SetupFileStartSound(SetupFileKind::kHelp, data, size, kMachineI386);
     return 0;
 }

@@ -19,6 +19,7 @@ PACKAGES=(
   chromium
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3
   fonts-wine
+  osslsigncode openssl python3-pefile
 )
 
 missing=()

@@ -2,9 +2,8 @@
 
 #include <cstring>
 
+#include "core/peimage.h"
 #include "core/product.h"
-
-#include <cstring>
 
 std::uint32_t ReadLE32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -80,6 +79,8 @@ bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::siz
 bool SetupPackageSound(const unsigned char* package, std::size_t length, std::uint16_t machine) {
     const std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
     SetupTrailer trailer;
+    // A signed package: what its certificate table follows.
+    if (package) length = static_cast<std::size_t>(DataEndBeforeSignature(package, length));
     if (!package || length < trailerSize ||
         !ParseSetupTrailer(package + length - trailerSize, kSetupFileCount, trailer) ||
         !SetupSizesSound(trailer, length))
@@ -90,7 +91,9 @@ bool SetupPackageSound(const unsigned char* package, std::size_t length, std::ui
         const unsigned char* start = package + SetupFileOffset(trailer, i);
         if (!SetupFileStartSound(SetupFileTable[i].kind, start, head, machine)) return false;
     }
-    return true;
+    // The program's own header values must follow from its bytes.
+    SignatureFields program;
+    return ProgramSignatureFields(package, static_cast<std::size_t>(trailer.sizes[0]), program);
 }
 
 std::uint32_t AddToChecksum(std::uint32_t sum, const unsigned char* bytes, std::size_t n) {

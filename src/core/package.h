@@ -5,6 +5,10 @@
 // Layout, all numbers 32-bit little-endian:
 //   file 0 (the program itself, from offset 0) | file 1 | ... | file N-1
 //   | size 0 | ... | size N-1 | checksum | marker
+//   [ | 0 to 7 zero bytes | certificate table ]   (once the package is signed)
+// The checksum is taken over file 0 as the program carries it itself: with
+// its own values in the 12 header bytes that signing the package rewrites
+// (see peimage.h).
 // N is not stored: it is the number of rows of SetupFileTable below, so the
 // program and the package it heads must agree.
 #pragma once
@@ -124,9 +128,11 @@ std::uint16_t PeMachine(const unsigned char* head, std::size_t length);
 // Whether a file of `kind` may start with head (its first bytes: all of the
 // file, or kSetupHeadSize of them). machine: the one a program must be for.
 bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::size_t length, std::uint16_t machine);
-// A whole package in memory, its trailer of kSetupFileCount files included:
-// the sizes are sound and every file starts as its row's kind must. The
-// checksum is not part of it (the install tests it while extracting).
+// A whole package in memory, its trailer of kSetupFileCount files included
+// (in a signed package: in front of its certificate table): the sizes are
+// sound, every file starts as its row's kind must and the program's own
+// header values follow from its bytes (ProgramSignatureFields). The checksum
+// is not part of it (the install tests it while extracting).
 bool SetupPackageSound(const unsigned char* package, std::size_t length, std::uint16_t machine);
 
 // The checksum is the sum, modulo 2^32, of every packaged byte. The reader

@@ -128,8 +128,9 @@ enum class Extraction {
 // kept up to date.
 class PackageExtractor {
 public:
-    PackageExtractor(InstallDialog& install, HANDLE package, const SetupTrailer& trailer, StagedFiles& staged)
-        : install_(install), package_(package), trailer_(trailer), staged_(staged),
+    PackageExtractor(InstallDialog& install, HANDLE package, const SetupTrailer& trailer,
+                     const SignatureFields& program, StagedFiles& staged)
+        : install_(install), package_(package), trailer_(trailer), program_(program), staged_(staged),
           accumulator_(trailer.checksum), total_(SetupPayloadSize(trailer)) {}
 
     Extraction Run() {
@@ -158,6 +159,8 @@ private:
             // read means the package changed or cannot be read, and its bytes
             // can no longer be trusted.
             if (!::ReadFile(package_, buffer, want, &got, nullptr) || got != want) return Extraction::kDamaged;
+            // The program gets back its own header values wherever signing the package rewrote them.
+            if (row.kind == SetupFileKind::kProgram) PutSignatureFields(program_, buffer, got, size - left);
             accumulator_ = SubtractFromChecksum(accumulator_, buffer, got);
             if (!WriteAll(out.Get(), buffer, got)) {
                 const DWORD error = ::GetLastError();
@@ -171,8 +174,10 @@ private:
         }
         out.Reset();
         // The program carries NO_MARKER before it replaces the installed one,
-        // so that a program that could not be replaced is never touched.
-        if (row.kind == SetupFileKind::kProgram && !AppendMarker(staged_.LastStaged(), NO_MARKER))
+        // so that a program that could not be replaced is never touched. A
+        // signed program stays as signed: it has no marker behind its image.
+        if (row.kind == SetupFileKind::kProgram && !program_.tableSize &&
+            !AppendMarker(staged_.LastStaged(), NO_MARKER))
             return WriteFailed(target, ::GetLastError());
         if (install_.PumpMessages()) return Extraction::kCancelled;
         return Extraction::kDone;
@@ -189,6 +194,7 @@ private:
     InstallDialog& install_;
     HANDLE package_;
     const SetupTrailer& trailer_;
+    const SignatureFields& program_;
     StagedFiles& staged_;
     std::uint32_t accumulator_;
     const std::uint64_t total_;
@@ -282,7 +288,8 @@ bool InstallDialog::MainFunction() {
     if (n == 0 || n >= sizeof packagePath) return false;
     qdx::UniqueFile package;
     SetupTrailer trailer;
-    switch (OpenSetupPackage(packagePath, package, trailer)) {
+    SignatureFields program;
+    switch (OpenSetupPackage(packagePath, package, trailer, program)) {
     case PackageOpen::kCannotOpen:
         return false;
     case PackageOpen::kDamaged:
@@ -296,7 +303,7 @@ bool InstallDialog::MainFunction() {
     // installed files are replaced only once all of them are written and the
     // checksum matched.
     StagedFiles staged;
-    const Extraction result = PackageExtractor(*this, package.Get(), trailer, staged).Run();
+    const Extraction result = PackageExtractor(*this, package.Get(), trailer, program, staged).Run();
     package.Reset();
     if (result == Extraction::kCancelled || result == Extraction::kWriteFailed || PumpMessages())
         return false;  // the staged files go with `staged`

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "core/peimage.h"
+
 namespace {
 
 qdx::UniqueFile OpenForReading(const char* path) {
@@ -14,10 +16,55 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
     return ::ReadFile(file, buffer, size, &got, nullptr) && got == size;
 }
 
-bool SeekFromEnd(HANDLE file, LONGLONG distance) {
-    LARGE_INTEGER move;
-    move.QuadPart = -distance;
-    return ::SetFilePointerEx(file, move, nullptr, FILE_END) != 0;
+bool ReadAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD size) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadExactly(file, buffer, size);
+}
+
+// Where the data behind the image ends: before a certificate table that ends
+// the file (and its alignment), else at the file's end. False when the file
+// cannot be read.
+bool DataEnd(HANDLE file, std::uint64_t& end) {
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(file, &length)) return false;
+    end = static_cast<std::uint64_t>(length.QuadPart);
+    unsigned char head[kSetupHeadSize];
+    const DWORD headSize = static_cast<DWORD>(end < kSetupHeadSize ? end : kSetupHeadSize);
+    if (!ReadAt(file, 0, head, headSize)) return false;
+    const std::uint64_t table = CertificateTableStart(head, headSize, end);
+    if (table == end) return true;
+    unsigned char before[8];
+    const DWORD n = static_cast<DWORD>(table < sizeof before ? table : sizeof before);
+    if (!ReadAt(file, table - n, before, n)) return false;
+    end = table - CertificateAlignment(before, n);
+    return true;
+}
+
+// The values of the 12 header bytes that signing rewrites, as the packaged
+// program (row 0, at offset 0) carries them itself; false when they cannot be
+// derived, as from a damaged package.
+bool PackagedProgramFields(HANDLE file, std::uint32_t size, SignatureFields& fields) {
+    unsigned char chunk[kSetupHeadSize];
+    const DWORD headSize = size < kSetupHeadSize ? size : static_cast<DWORD>(kSetupHeadSize);
+    if (!ReadAt(file, 0, chunk, headSize) || !ProgramSignatureLayout(chunk, headSize, size, fields)) return false;
+    if (!fields.present) return true;
+    if (fields.tableSize) {
+        unsigned char certificate[8];
+        if (!ReadAt(file, fields.tableOffset, certificate, sizeof certificate) ||
+            !CertificateHeaderSound(certificate, fields.tableSize))
+            return false;
+    }
+    std::uint32_t partial = 0;
+    for (std::uint32_t at = 0; at < size;) {
+        const DWORD want = size - at < kSetupHeadSize ? size - at : static_cast<DWORD>(kSetupHeadSize);
+        if (!ReadAt(file, at, chunk, want)) return false;
+        PutSignatureFields(fields, chunk, want, at);
+        partial = PeChecksumAdd(partial, chunk, want, at, fields.checksumAt);
+        at += want;
+    }
+    fields.checksum = PeChecksumFinish(partial, size);
+    return true;
 }
 
 }  // namespace
@@ -28,19 +75,41 @@ std::uint32_t ReadRunModeMarker(const char* path) {
     unsigned char bytes[kMarkerSize];
     // A file shorter than a marker has none; a partial read must not be taken
     // for one.
-    if (!SeekFromEnd(file.Get(), kMarkerSize) || !ReadExactly(file.Get(), bytes, sizeof bytes)) return NO_MARKER;
+    std::uint64_t end = 0;
+    if (!DataEnd(file.Get(), end) || end < kMarkerSize || !ReadAt(file.Get(), end - kMarkerSize, bytes, sizeof bytes))
+        return NO_MARKER;
     return ReadLE32(bytes);
 }
 
 bool AppendMarker(const char* path, std::uint32_t value) {
-    qdx::UniqueFile file(
-        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    qdx::UniqueFile file(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     unsigned char bytes[kMarkerSize];
     WriteLE32(bytes, value);
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(file.Get(), &length)) return false;
+    // A signed image: the marker takes the certificate table's place, and the
+    // header no longer names a table. A marker behind the table would break
+    // the signature all the same, and leave the reader looking in front of it.
+    unsigned char head[kSetupHeadSize];
+    const std::uint64_t size = static_cast<std::uint64_t>(length.QuadPart);
+    const DWORD headSize = static_cast<DWORD>(size < kSetupHeadSize ? size : kSetupHeadSize);
+    if (!ReadAt(file.Get(), 0, head, headSize)) return false;
     LARGE_INTEGER end;
-    end.QuadPart = 0;
-    if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_END)) return false;
+    end.QuadPart = static_cast<LONGLONG>(CertificateTableStart(head, headSize, size));
+    PeFields pe;
+    if (static_cast<std::uint64_t>(end.QuadPart) != size && ReadPeFields(head, headSize, pe)) {
+        const unsigned char none[8] = {};
+        DWORD written = 0;
+        LARGE_INTEGER entry;
+        entry.QuadPart = pe.securityEntryAt;
+        if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get()) ||
+            !::SetFilePointerEx(file.Get(), entry, nullptr, FILE_BEGIN) ||
+            !::WriteFile(file.Get(), none, sizeof none, &written, nullptr) || written != sizeof none)
+            return false;
+    }
+    if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN)) return false;
     DWORD written = 0;
     if (!::WriteFile(file.Get(), bytes, sizeof bytes, &written, nullptr)) return false;
     if (written != sizeof bytes) {
@@ -50,19 +119,18 @@ bool AppendMarker(const char* path, std::uint32_t value) {
     return true;
 }
 
-PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer) {
+PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer,
+                             SignatureFields& program) {
     file = OpenForReading(path);
     if (!file) return PackageOpen::kCannotOpen;
-    LARGE_INTEGER length;
-    if (!::GetFileSizeEx(file.Get(), &length)) return PackageOpen::kDamaged;
+    std::uint64_t length = 0;
+    if (!DataEnd(file.Get(), length)) return PackageOpen::kDamaged;
     constexpr std::size_t trailerSize = SetupTrailerSize(kSetupFileCount);
-    if (length.QuadPart < static_cast<LONGLONG>(trailerSize)) return PackageOpen::kDamaged;
+    if (length < trailerSize) return PackageOpen::kDamaged;
 
     unsigned char bytes[trailerSize];
-    if (!SeekFromEnd(file.Get(), static_cast<LONGLONG>(trailerSize)) ||
-        !ReadExactly(file.Get(), bytes, static_cast<DWORD>(trailerSize)) ||
-        !ParseSetupTrailer(bytes, kSetupFileCount, trailer) ||
-        !SetupSizesSound(trailer, static_cast<std::uint64_t>(length.QuadPart)))
+    if (!ReadAt(file.Get(), length - trailerSize, bytes, static_cast<DWORD>(trailerSize)) ||
+        !ParseSetupTrailer(bytes, kSetupFileCount, trailer) || !SetupSizesSound(trailer, length))
         return PackageOpen::kDamaged;
 
     // Each file's start, checked against its kind before anything is written.
@@ -76,6 +144,8 @@ PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrail
             !SetupFileStartSound(SetupFileTable[i].kind, head, want, kBuildMachine))
             return PackageOpen::kDamaged;
     }
+    if (!PackagedProgramFields(file.Get(), static_cast<std::uint32_t>(trailer.sizes[0]), program))
+        return PackageOpen::kDamaged;
 
     LARGE_INTEGER start;
     start.QuadPart = 0;

@@ -5,14 +5,18 @@
 
 #include "common/handles.h"
 #include "core/package.h"
+#include "core/peimage.h"
 
-// The last 4 bytes of the file; NO_MARKER when it cannot be opened or is
+// The last 4 bytes of the file, or of what precedes its certificate table
+// (DataEndBeforeSignature) in a signed file; NO_MARKER when it cannot be opened or is
 // shorter than a marker.
 std::uint32_t ReadRunModeMarker(const char* path);
 
-// Appends the 4-byte value at the end of an existing file. False when the
-// file cannot be opened or not all 4 bytes were written (the last error then
-// says why); a file left that way does not end with the value.
+// Appends the 4-byte value at the end of an existing file; a signed file
+// loses its certificate table (whose signature the value would break) and
+// gets the value in its place. False when the file cannot be opened or not
+// all 4 bytes were written (the last error then says why); a file left that
+// way does not end with the value.
 bool AppendMarker(const char* path, std::uint32_t value);
 
 // The PE machine type this program was built for: a package it heads must
@@ -32,6 +36,10 @@ enum class PackageOpen {
 };
 
 // Opens the package at path for sequential reading of its files, reads the
-// trailer of the kSetupFileCount files of SetupFileTable and checks that the
-// package is sound before anything is extracted.
-PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer);
+// trailer of the kSetupFileCount files of SetupFileTable (in a signed package:
+// in front of its certificate table) and checks that the package is sound
+// before anything is extracted. program: the values the packaged program
+// carries in the header bytes that signing the package rewrote; the program
+// is extracted and checksummed with these.
+PackageOpen OpenSetupPackage(const char* path, qdx::UniqueFile& file, SetupTrailer& trailer,
+                             SignatureFields& program);

@@ -22,6 +22,35 @@ inline Bytes Program(std::uint16_t machine, std::size_t size = 0x200) {
     return b;
 }
 
+// A PE32 image with its optional header, one section of 0x200 bytes at 0x200,
+// and nothing behind it: what signing and the install's header rule need.
+inline Bytes FullProgram(std::uint16_t machine) {
+    Bytes b = Program(machine, 0x400);
+    b[0x46] = 1;                                   // one section
+    b[0x54] = 0xE0;                                // optional header size
+    b[0x58] = 0x0B, b[0x59] = 0x01;                // PE32
+    WriteLE32(&b[0x58 + 92], 16);                  // data directories
+    WriteLE32(&b[0x138 + 16], 0x200);              // the section's raw size
+    WriteLE32(&b[0x138 + 20], 0x200);              // and place
+    for (std::size_t i = 0x200; i < 0x400; ++i) b[i] = static_cast<unsigned char>(i * 7);
+    return b;
+}
+
+// Signs as the tools do: zeros up to a multiple of 8, a certificate table of
+// `content` bytes (revision 2.0, PKCS#7) behind them, the security entry
+// (0x58 + 128 in a PE32 header) pointing at it.
+inline Bytes Signed(Bytes b, std::size_t content = 24) {
+    while (b.size() % 8) b.push_back(0);
+    const std::uint32_t at = static_cast<std::uint32_t>(b.size()), size = static_cast<std::uint32_t>(8 + content);
+    b.resize(b.size() + size, 0x5A);
+    WriteLE32(&b[at], size);
+    b[at + 4] = 0x00, b[at + 5] = 0x02, b[at + 6] = 0x02, b[at + 7] = 0x00;
+    WriteLE32(&b[0x58 + 128], at);
+    WriteLE32(&b[0x58 + 132], size);
+    WriteLE32(&b[0x58 + 64], 0x12345678);  // a checksum of the signed whole
+    return b;
+}
+
 // A help file's magic; like the real one it ends in zero bytes, so a smaller
 // size still adds up to the same checksum.
 inline Bytes Help() {

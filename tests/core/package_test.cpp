@@ -10,11 +10,14 @@
 
 #include "core/helpfiles.h"
 #include "core/package.h"
+#include "core/peimage.h"
 #include "package_samples.h"
 
 namespace {
 
 using package_samples::Bytes;
+using package_samples::FullProgram;
+using package_samples::Signed;
 using package_samples::Help;
 using package_samples::Page;
 using package_samples::Program;
@@ -117,6 +120,73 @@ TEST(PackageFormat, FileStartsAsItsKindMust) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(SetupFileStartSound(c.kind, c.bytes.data(), c.bytes.size(), c.machine), c.sound) << c.name;
+}
+
+// A package built around a full program image, with its trailer.
+Bytes Package(const Bytes& program) {
+    std::vector<Bytes> files = package_samples::TableFiles(kMachineI386);
+    files[0] = program;
+    SetupTrailer t;
+    t.count = files.size();
+    t.marker = SETUP_MARKER;
+    Bytes out;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        t.sizes[i] = static_cast<std::int32_t>(files[i].size());
+        out.insert(out.end(), files[i].begin(), files[i].end());
+    }
+    out.resize(out.size() + SetupTrailerSize(t.count));
+    WriteSetupTrailer(t, out.data() + out.size() - SetupTrailerSize(t.count));
+    return out;
+}
+
+// Signing appends a certificate table behind the package (or the program)
+// and rewrites its header: the data behind the image then ends where the
+// table's alignment starts, and the program's own header values follow from
+// its bytes whatever signing the package wrote.
+TEST(PackageFormat, SignedFilesEndBeforeTheirCertificateTable) {
+    const Bytes unsigned_ = Package(FullProgram(kMachineI386));
+    Bytes trailing = Signed(unsigned_), unaligned = Signed(unsigned_), shortTable = Signed(unsigned_, 0);
+    trailing.push_back(1);                                   // the table no longer ends the file
+    WriteLE32(&unaligned[0x58 + 128], ReadLE32(&unaligned[0x58 + 128]) + 4);
+    WriteLE32(&unaligned[0x58 + 132], ReadLE32(&unaligned[0x58 + 132]) - 4);
+    WriteLE32(&shortTable[0x58 + 132], 4);                   // shorter than a certificate header
+    WriteLE32(&shortTable[0x58 + 128], static_cast<std::uint32_t>(shortTable.size() - 4));
+    struct Case { const char* name; Bytes bytes; std::uint64_t end; bool sound; } cases[] = {
+        {"unsigned", unsigned_, unsigned_.size(), true},
+        {"signed", Signed(unsigned_), unsigned_.size(), true},
+        {"signed twice over", Signed(Signed(unsigned_)), Signed(unsigned_).size(), false},
+        {"data behind the table", trailing, trailing.size(), false},
+        {"table not 8-aligned", unaligned, unaligned.size(), false},
+        {"table shorter than its header", shortTable, shortTable.size(), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DataEndBeforeSignature(c.bytes.data(), c.bytes.size()), c.end) << c.name;
+        EXPECT_EQ(SetupPackageSound(c.bytes.data(), c.bytes.size(), kMachineI386), c.sound) << c.name;
+    }
+
+    // The program's own values: none for an image without an optional header,
+    // the table and a checksum for a signed one, whatever its header says.
+    const Bytes program = FullProgram(kMachineI386), signedProgram = Signed(program);
+    Bytes overlay = program, badCertificate = signedProgram, wrongHeader = signedProgram;
+    overlay.resize(overlay.size() + 16, 1);
+    badCertificate[program.size() + 5] = 0x01;  // revision 1.0
+    WriteLE32(&wrongHeader[0x58 + 128], 0);
+    SignatureFields f;
+    ASSERT_TRUE(ProgramSignatureFields(Program(kMachineI386).data(), 0x200, f));
+    EXPECT_FALSE(f.present);
+    ASSERT_TRUE(ProgramSignatureFields(program.data(), program.size(), f));
+    EXPECT_TRUE(f.present);
+    EXPECT_EQ(f.tableOffset + f.tableSize, 0u);
+    ASSERT_TRUE(ProgramSignatureFields(wrongHeader.data(), wrongHeader.size(), f));
+    EXPECT_EQ(f.tableOffset, program.size());
+    EXPECT_EQ(f.tableSize, signedProgram.size() - program.size());
+    EXPECT_FALSE(ProgramSignatureFields(overlay.data(), overlay.size(), f));
+    EXPECT_FALSE(ProgramSignatureFields(badCertificate.data(), badCertificate.size(), f));
+    // Known PE checksums (as the system computes them): words summed with
+    // their carries folded back, the checksum field skipped, the length added.
+    const unsigned char words[] = {0xFF, 0xFF, 0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x7F};
+    EXPECT_EQ(PeChecksumFinish(PeChecksumAdd(0, words, 9, 0, 100), 9), 0x9A00u);
+    EXPECT_EQ(PeChecksumFinish(PeChecksumAdd(0, words, 9, 0, 4), 9), 0x89u);  // bytes 4 to 7 skipped
 }
 
 TEST(PackageFormat, TargetPathsStayWhole) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@
 #include "res/resource.h"
 #include "setup/folders.h"
 #include "core/package.h"
+#include "core/peimage.h"
 #include "files.h"
 #include "registry.h"
 
@@ -221,6 +223,7 @@ struct World {
         processes.EndAll();
         for (const std::string& f : {p.desktopLink, p.programLink, p.helpLink, p.tempCopy}) DeleteFileA(f.c_str());
         RemoveDirectoryA(p.group.c_str());
+        RemoveDirectoryA(p.tempCopy.substr(0, p.tempCopy.rfind('\\')).c_str());
     }
 };
 
@@ -407,6 +410,34 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     world->processes.EndAll();
 }
 
+// The package and program as scripts/sign.sh signs them (the signing fixture,
+// with a throwaway certificate): the installed program is the signed one,
+// byte for byte, so its signature holds; the uninstaller is the program with
+// the uninstall marker in place of the certificate table.
+TEST_F(SetupRun, SignedPackageInstallsTheProgramAsSigned) {
+    const Bytes package = ReadBytes(FullPath(".\\signing\\signed\\qdxsetup.exe"));
+    const Bytes program = ReadBytes(FullPath(".\\signing\\signed\\qdxremote.exe"));
+    ASSERT_FALSE(package.empty() || program.empty()) << "the signing fixture did not run";
+    const std::uint64_t table = CertificateTableStart(program.data(), kSetupHeadSize, program.size());
+    ASSERT_LT(table, program.size()) << "the program is not signed";
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", package, &progress);
+    ASSERT_NE(pid, 0u);
+    HWND client = nullptr;
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    world->processes.Track(WindowProcess(client));
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_EQ(ReadBytes(P().program), program);
+    EXPECT_EQ(ReadBytes(P().help), world->help);
+    Bytes uninstaller(program.begin(), program.begin() + table);
+    PeFields pe;
+    ASSERT_TRUE(ReadPeFields(uninstaller.data(), kSetupHeadSize, pe));
+    WriteLE32(&uninstaller[pe.securityEntryAt], 0);
+    WriteLE32(&uninstaller[pe.securityEntryAt + 4], 0);
+    EXPECT_EQ(ReadBytes(P().uninstaller), Concat(uninstaller, {0x0F, 0x0F, 0xF0, 0xF0}));
+    world->processes.EndAll();
+}
+
 // Over a working install: each package is refused with the corrupt-file
 // message, and the install stays byte for byte, with no file left beside it.
 TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
@@ -426,8 +457,12 @@ TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
     cut.erase(cut.begin() + s0 + 10, cut.begin() + s0 + 110);
     // The help file ends in zero bytes: the trailers below still add up.
     ASSERT_EQ(world->help.back(), 0);
+    Bytes signedFlipped = ReadBytes(FullPath(".\\signing\\signed\\qdxsetup.exe"));
+    ASSERT_GT(signedFlipped.size(), s0 + 100);
+    signedFlipped[s0 + 100] ^= 0x01;
     struct Case { const char* name; Bytes bytes; } cases[] = {
         {"one flipped byte", flipped},
+        {"one flipped byte of a signed package", signedFlipped},
         {"cut in the middle", cut},
         {"help size smaller, spare bytes left", withTrailer(t.sizes[0], t.sizes[1] - 1, t.checksum)},
         {"sizes swapped", withTrailer(t.sizes[1], t.sizes[0], t.checksum)},
@@ -494,7 +529,6 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     const DWORD first = world->processes.Start(P().uninstaller);
     ASSERT_NE(first, 0u);
     EXPECT_EQ(world->processes.WaitForExit(first), 0);
-    EXPECT_EQ(ReadBytes(P().tempCopy), ReadBytes(P().uninstaller));
 
     HWND box = nullptr;
     ASSERT_TRUE(qdxtest::WaitUntil(
@@ -502,7 +536,13 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     const DWORD second = WindowProcess(box);
     world->processes.Track(second);
     EXPECT_NE(second, first);
-    EXPECT_EQ(lstrcmpiA(ImagePath(second).c_str(), P().tempCopy.c_str()), 0) << ImagePath(second);
+    // The copy runs from a folder of its own, made new in the temporary folder.
+    const std::string copy = ImagePath(second), temp = P().tempCopy.substr(0, P().tempCopy.rfind('\\') + 1);
+    world->p.tempCopy = copy;
+    const std::string prefix = temp + "qdx-uninst-";
+    EXPECT_EQ(lstrcmpiA(copy.substr(0, prefix.size()).c_str(), prefix.c_str()), 0) << copy;
+    EXPECT_EQ(copy.find('\\', prefix.size()), copy.size() - std::strlen("\\uninst.exe")) << copy;
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(P().uninstaller));
     EXPECT_EQ(client::WindowText(GetWindow(box, GW_OWNER)), kProgressCaption);
     Press(box, IDNO);
     EXPECT_EQ(world->processes.WaitForExit(second), 0);

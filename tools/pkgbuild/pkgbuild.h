@@ -16,6 +16,12 @@ using Bytes = std::vector<unsigned char>;
 // format's signed 32-bit fields: what the program would refuse to install.
 bool BuildPackage(const std::vector<Bytes>& files, Bytes& package, std::string& error);
 
+// Points the image's load-configuration directory at the table the linker's
+// map places at symbol (GNU ld fills that directory from no symbol), and
+// updates the image's checksum. Fails, with a reason, when the map does not
+// name the symbol or the bytes there do not start a table.
+bool SetLoadConfigDirectory(Bytes& image, const std::string& map, const std::string& symbol, std::string& error);
+
 // False for a file that cannot be opened or read (a directory among them),
 // with the system's reason in *reason when given.
 bool ReadFile(const std::string& path, Bytes& bytes, std::string* reason = nullptr);

@@ -50,6 +50,8 @@ TEST(PackageBuilder, LayoutAndRefusals) {
     EXPECT_FALSE(SetupPackageSound(package.data(), package.size(), kMachineI386));
 
     // What the program would refuse to install is not built.
+    Bytes overlay = package_samples::FullProgram(kMachineI386);
+    overlay.resize(overlay.size() + 16, 1);
     const auto with = [&](std::size_t index, const Bytes& bytes) {
         std::vector<Bytes> changed = files;
         changed[index] = bytes;
@@ -62,6 +64,10 @@ TEST(PackageBuilder, LayoutAndRefusals) {
         with(1, Program(kMachineI386)),
         with(2, Help()),  // a help page that is not one
         with(0, Program(0x01C4)),  // a PE image for a machine no build of the program is for
+        // The install would put back other header values than these carry.
+        with(0, package_samples::FullProgram(kMachineI386)),                  // checksum 0, not its own
+        with(0, package_samples::Signed(package_samples::FullProgram(kMachineI386))),  // nor here
+        with(0, overlay),  // data behind the sections that is no certificate table
     };
     for (const std::vector<Bytes>& f : refused) {
         EXPECT_FALSE(pkgbuild::BuildPackage(f, package, error)) << f.size();
