@@ -438,6 +438,30 @@ TEST_F(SetupRun, SignedPackageInstallsTheProgramAsSigned) {
     world->processes.EndAll();
 }
 
+// A setup started from a folder that holds a DLL (tests/planted_dll.cpp) under
+// the name of each DLL loaded into it after its start, by bare name (uxtheme
+// by the common controls; the others are the names planted on Windows): the
+// search takes none from the setup's folder. The DLLs of the import table and
+// theirs are loaded before the first instruction, where Wine takes them from
+// the program's folder whatever the load configuration says (shcore, say):
+// they are not planted here.
+TEST_F(SetupRun, PlantedDllsBesideTheSetupAreNotLoaded) {
+    const std::string folder = P().root + "\\planted";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const char* const names[] = {"uxtheme.dll", "dwmapi.dll", "cryptbase.dll", "winmm.dll", "propsys.dll"};
+    for (const char* name : names)
+        ASSERT_TRUE(CopyFileA(FullPath(".\\tests\\planted.dll").c_str(), (folder + "\\" + name).c_str(), FALSE));
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("planted\\qdxsetup.exe", world->package, &progress);
+    ASSERT_NE(pid, 0u);
+    HWND client = nullptr;
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    world->processes.Track(WindowProcess(client));
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    for (const char* name : names) EXPECT_FALSE(FileExists(folder + "\\" + name + ".loaded")) << name;
+    world->processes.EndAll();
+}
+
 // Over a working install: each package is refused with the corrupt-file
 // message, and the install stays byte for byte, with no file left beside it.
 TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
