@@ -3,7 +3,7 @@
 about itself: the version resource, the security flags of its header, its
 load configuration and its checksum.
 
-    image_identity.py PROGRAM.exe
+    image_identity.py PROGRAM.exe [SETUP.exe]   (the package shows the program's header)
 """
 import sys
 
@@ -26,7 +26,7 @@ FLAGS = {  # DllCharacteristics
 HIGH_ENTROPY_VA = 0x0020
 
 
-def main(path):
+def main(path, package=False):
     pe = pefile.PE(path)
     failures = []
 
@@ -61,11 +61,12 @@ def main(path):
     check("load configuration's DependentLoadFlags", flags == LOAD_LIBRARY_SEARCH_SYSTEM32, flags)
     check("load configuration's size", load_config is not None and load_config.struct.Size == (112 if wide else 72),
           load_config.struct.Size if load_config else None)
-    check("PE checksum", pe.OPTIONAL_HEADER.CheckSum != 0 and pe.verify_checksum(), hex(pe.OPTIONAL_HEADER.CheckSum))
+    if not package:  # a package's header is its program's, checksum included
+        check("PE checksum", pe.OPTIONAL_HEADER.CheckSum != 0 and pe.verify_checksum(), hex(pe.OPTIONAL_HEADER.CheckSum))
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
-    sys.exit(main(sys.argv[1]))
+    sys.exit(max(main(path, package=i > 0) for i, path in enumerate(sys.argv[1:])))
