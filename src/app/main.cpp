@@ -42,7 +42,7 @@ void EnterProgramFolder(const char* startPath) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    RestrictDllSearch();  // first, in every mode: before anything can load a DLL
+    RestrictDllSearch();  // the first call, in every mode
     SetAppInstance(instance);
     char startPath[qdx::kTextSize] = "";
     const DWORD n = ::GetModuleFileNameA(nullptr, startPath, sizeof startPath);
