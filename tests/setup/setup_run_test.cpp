@@ -223,7 +223,8 @@ struct World {
         processes.EndAll();
         for (const std::string& f : {p.desktopLink, p.programLink, p.helpLink, p.tempCopy}) DeleteFileA(f.c_str());
         RemoveDirectoryA(p.group.c_str());
-        RemoveDirectoryA(p.tempCopy.substr(0, p.tempCopy.rfind('\\')).c_str());
+        if (p.tempCopy.find("\\qdx-uninst-") != std::string::npos)  // the uninstaller's own folder
+            RemoveDirectoryA(p.tempCopy.substr(0, p.tempCopy.rfind('\\')).c_str());
     }
 };
 
