@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,32 @@ std::string ImagePath(DWORD pid) {
     QueryFullProcessImageNameA(p, 0, path, &size);
     CloseHandle(p);
     return path;
+}
+
+// The file name of the process that started pid, "" when not found.
+std::string ParentName(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !parent; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == pid) parent = entry.th32ParentProcessID;
+    std::string name;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more && parent; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == parent) name = entry.szExeFile;
+    CloseHandle(snapshot);
+    return name;
+}
+
+bool Elevated() {
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return elevation.TokenIsElevated != 0;
 }
 
 DWORD WindowProcess(HWND window) {
@@ -398,6 +425,11 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     // Started by its own path, not by "...\Program.exe" of an unquoted command line.
     EXPECT_EQ(lstrcmpiA(ImagePath(clientPid).c_str(), P().program.c_str()), 0) << ImagePath(clientPid);
+    // An elevated setup (as this one is under Wine) has the desktop shell
+    // start it, with the rights of the user whose desktop it is.
+    if (Elevated()) {
+        EXPECT_EQ(lstrcmpiA(ParentName(clientPid).c_str(), "explorer.exe"), 0) << ParentName(clientPid);
+    }
 
     const Bytes installed = ReadBytes(P().program);
     EXPECT_EQ(installed, Concat(world->program, {0, 0, 0, 0}));
