@@ -19,6 +19,17 @@ constexpr UINT kStatusNextMillis = 8000;
 constexpr int kLevelLimit = 127;  // a level byte's range, symmetric
 constexpr int kTrayLampSize = 16;
 
+// A client started with an administrator's full token (by a setup where the
+// shell could not start it) gets no messages from the shell, which runs at a
+// lower level, unless it lets them through: the filter is Windows 7's and
+// later, so it is looked up.
+void AllowTaskbarCreated(HWND window, UINT message) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (found && message) reinterpret_cast<Filter>(reinterpret_cast<void (*)()>(found))(window, message, kAllow, nullptr);
+}
+
 }  // namespace
 
 const char* const StatusRotation[] = {
@@ -61,6 +72,7 @@ void MainDialog::InitDialog() {
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    AllowTaskbarCreated(hwnd, taskbarCreated);
     LoadLamps();
     AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");

@@ -15,6 +15,13 @@ constexpr char kUninstallDisplayName[] = "QDX Remote Control Uninstall";
 constexpr char kPublisher[] = "Tallowind";
 constexpr char kWriteErrorText[] =
     "The file %s could not be written.\n\n%s\n\nThe previous installation was left unchanged.";
+constexpr char kInUseText[] =
+    "The file %s is in use.\n\nClose QDX Remote Control and run the setup again.\n\n"
+    "The previous installation was left unchanged.";
+constexpr char kWaitingText[] = "Waiting for QDX Remote Control to close";
+constexpr DWORD kClientPollMs = 100;
+// How long a client whose window has gone is given to end.
+constexpr DWORD kClientExitMs = 5000;
 constexpr DWORD kChunkSize = 4096;
 // Files are written under their own name with this behind it, beside the file
 // they will replace, so that the rename that replaces it stays in one folder.
@@ -39,8 +46,11 @@ void ShowWriteError(HWND owner, const char* file, DWORD error) {
 }
 
 // The packaged files of one run, written beside their targets under staging
-// names. Until Commit, the destructor removes every staged file: a run that
-// fails to write, is cancelled or fails the checksum leaves the previous
+// names. Each staged file is made new (whatever stood under its name, a link
+// included, is removed first rather than written through) and stays open
+// until it replaces its target, which it does by its handle where the system
+// allows it. Until Commit, the destructor removes every staged file: a run
+// that fails to write, is cancelled or fails the checksum leaves the previous
 // install as it was.
 class StagedFiles {
 public:
@@ -49,45 +59,82 @@ public:
     StagedFiles& operator=(const StagedFiles&) = delete;
     ~StagedFiles() { Discard(); }
 
-    // Creates the staging file for target; false (last error set) when it
-    // cannot be made or its name does not fit.
-    bool Create(const char* target, qdx::UniqueFile& out) {
-        if (count_ == kSetupFileCount) return false;
+    // Creates the staging file for target and returns its handle (this
+    // object's); null (last error set) when it cannot be made or its name
+    // does not fit. mustReplace: the install fails unless it replaces target.
+    HANDLE Create(const char* target, bool mustReplace) {
+        if (count_ == kSetupFileCount) return nullptr;
         File& f = files_[count_];
         if (qdx::FormatText(f.staged, sizeof f.staged, "%s%s", target, kStagingSuffix) < 0) {
             ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return false;
+            return nullptr;
         }
         qdx::CopyText(f.target, target);
-        out.Reset(::CreateFileA(f.staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out) return false;
+        f.mustReplace = mustReplace;
+        // A file left by an earlier run, or planted, goes: CREATE_NEW then
+        // fails on anything that took its place meanwhile.
+        ::DeleteFileA(f.staged);
+        f.file.Reset(::CreateFileA(f.staged, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+        if (!f.file) return nullptr;
         ++count_;  // from here on it is removed unless committed
-        return true;
+        return f.file.Get();
     }
-    const char* LastStaged() const { return count_ ? files_[count_ - 1].staged : ""; }
 
     void Discard() {
-        for (std::size_t i = 0; i < count_; ++i) ::DeleteFileA(files_[i].staged);
+        for (std::size_t i = 0; i < count_; ++i) {
+            files_[i].file.Reset();
+            ::DeleteFileA(files_[i].staged);
+        }
         count_ = 0;
     }
 
-    // Puts every staged file in place of its target. A target that cannot be
-    // replaced (a program still running, as a client that did not close in
-    // time) keeps its previous content: the staged file is removed, nothing is
-    // reported and the install goes on, as for any file that cannot be
-    // replaced.
-    void Commit() {
-        for (std::size_t i = 0; i < count_; ++i)
-            if (!::MoveFileExA(files_[i].staged, files_[i].target, MOVEFILE_REPLACE_EXISTING))
-                ::DeleteFileA(files_[i].staged);
+    // Puts every staged file in place of its target; the target of the first
+    // file that must replace its own and cannot (a program still running),
+    // with nothing replaced, or null. Files are committed in table order, the
+    // program first. Any other target that cannot be replaced (a help file
+    // held open by a reader) keeps its previous content and the rest goes on.
+    const char* Commit() {
+        for (std::size_t i = 0; i < count_; ++i) {
+            File& f = files_[i];
+            if (Replace(f)) continue;
+            ::DeleteFileA(f.staged);
+            if (f.mustReplace) {
+                Discard();
+                return f.target;
+            }
+        }
         count_ = 0;
+        return nullptr;
     }
 
 private:
     struct File {
         char target[qdx::kTextSize];
         char staged[qdx::kTextSize];
+        qdx::UniqueFile file;
+        bool mustReplace = false;
     };
+
+    // Renames the open staged file over its target, by its handle; by name
+    // where the system cannot rename an open file. The handle is closed.
+    static bool Replace(File& f) {
+        constexpr char kNtPrefix[] = "\\??\\";
+        union {
+            FILE_RENAME_INFO info;
+            unsigned char bytes[sizeof(FILE_RENAME_INFO) + (qdx::kTextSize + sizeof kNtPrefix) * sizeof(WCHAR)];
+        } rename = {};
+        rename.info.ReplaceIfExists = TRUE;
+        for (std::size_t i = 0; kNtPrefix[i]; ++i) rename.info.FileName[i] = static_cast<WCHAR>(kNtPrefix[i]);
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, f.target, -1, rename.info.FileName + sizeof kNtPrefix - 1,
+                                            qdx::kTextSize);
+        rename.info.FileNameLength = static_cast<DWORD>((n + sizeof kNtPrefix - 2) * sizeof(WCHAR));
+        const bool renamed = n > 0 && ::SetFileInformationByHandle(f.file.Get(), FileRenameInfo, &rename,
+                                                                   sizeof rename);
+        f.file.Reset();
+        return renamed || ::MoveFileExA(f.staged, f.target, MOVEFILE_REPLACE_EXISTING);
+    }
+
     File files_[kSetupFileCount];
     std::size_t count_ = 0;
 };
@@ -110,7 +157,8 @@ bool WriteAll(HANDLE file, const unsigned char* bytes, DWORD n) {
 void WriteUninstaller(const char* program, const char* uninstaller) {
     char staged[qdx::kTextSize];
     if (qdx::FormatText(staged, sizeof staged, "%s%s", uninstaller, kStagingSuffix) < 0) return;
-    if (::CopyFileA(program, staged, FALSE) && AppendMarker(staged, UNINSTALL_MARKER) &&
+    ::DeleteFileA(staged);  // whatever stood there, a link included, is not written through
+    if (::CopyFileA(program, staged, TRUE) && AppendMarker(staged, UNINSTALL_MARKER) &&
         ::MoveFileExA(staged, uninstaller, MOVEFILE_REPLACE_EXISTING))
         return;
     ::DeleteFileA(staged);
@@ -149,8 +197,8 @@ private:
         char target[qdx::kTextSize];
         if (!SetupTargetPath(install_.InstallFolder(), row, target))
             return WriteFailed(row.fileName, ERROR_FILENAME_EXCED_RANGE);
-        qdx::UniqueFile out;
-        if (!staged_.Create(target, out)) return WriteFailed(target, ::GetLastError());
+        const HANDLE out = staged_.Create(target, row.kind == SetupFileKind::kProgram);
+        if (!out) return WriteFailed(target, ::GetLastError());
         for (std::int32_t left = size; left > 0;) {
             unsigned char buffer[kChunkSize];
             const DWORD want = left < static_cast<std::int32_t>(kChunkSize) ? static_cast<DWORD>(left) : kChunkSize;
@@ -162,22 +210,18 @@ private:
             // The program gets back its own header values wherever signing the package rewrote them.
             if (row.kind == SetupFileKind::kProgram) PutSignatureFields(program_, buffer, got, size - left);
             accumulator_ = SubtractFromChecksum(accumulator_, buffer, got);
-            if (!WriteAll(out.Get(), buffer, got)) {
-                const DWORD error = ::GetLastError();
-                out.Reset();  // closed, so that it can be removed
-                return WriteFailed(target, error);
-            }
+            if (!WriteAll(out, buffer, got)) return WriteFailed(target, ::GetLastError());
             done_ += got;
             install_.SetProgress(static_cast<double>(done_) / static_cast<double>(total_));
             left -= static_cast<std::int32_t>(got);
             if (install_.PumpMessages()) return Extraction::kCancelled;
         }
-        out.Reset();
         // The program carries NO_MARKER before it replaces the installed one,
         // so that a program that could not be replaced is never touched. A
         // signed program stays as signed: it has no marker behind its image.
-        if (row.kind == SetupFileKind::kProgram && !program_.tableSize &&
-            !AppendMarker(staged_.LastStaged(), NO_MARKER))
+        unsigned char marker[kMarkerSize];
+        WriteLE32(marker, NO_MARKER);
+        if (row.kind == SetupFileKind::kProgram && !program_.tableSize && !WriteAll(out, marker, sizeof marker))
             return WriteFailed(target, ::GetLastError());
         if (install_.PumpMessages()) return Extraction::kCancelled;
         return Extraction::kDone;
@@ -200,6 +244,16 @@ private:
     const std::uint64_t total_;
     std::uint64_t done_ = 0;
 };
+
+// True when this process runs with an administrator's full token.
+bool ProcessElevated() {
+    qdx::UniqueHandle token;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) &&
+           ::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated;
+}
 
 void SetRegistryText(HKEY key, const char* name, const char* text) {
     ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -231,7 +285,9 @@ DWORD InstalledKilobytes(const char* installFolder, const char* uninstaller) {
 
 // The entry the system lists the product under, with what it shows of it:
 // name, icon, version, publisher, place and size. Modify and Repair are not
-// offered, as the product has neither.
+// offered, as the product has neither. An entry that exists keeps its name and
+// command (an administrator may have changed them); what describes this
+// install is written anew.
 void WriteUninstallEntry(const char* installFolder, const char* program, const char* uninstallerPath) {
     qdx::UniqueRegKey entry;
     DWORD disposition = 0;
@@ -239,14 +295,14 @@ void WriteUninstallEntry(const char* installFolder, const char* program, const c
                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, entry.Put(),
                           &disposition) != ERROR_SUCCESS)
         return;
-    // An entry that exists keeps its values.
-    if (disposition != REG_CREATED_NEW_KEY) return;
-    SetRegistryText(entry.Get(), "DisplayName", kUninstallDisplayName);
-    // The system runs this value as a command line, and the path has spaces
-    // ("Program Files"): unquoted, it would start "C:\Program" or the like.
-    char command[qdx::kTextSize + 2];
-    if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) >= 0)
-        SetRegistryText(entry.Get(), "UninstallString", command);
+    if (disposition == REG_CREATED_NEW_KEY) {
+        SetRegistryText(entry.Get(), "DisplayName", kUninstallDisplayName);
+        // The system runs this value as a command line, and the path has spaces
+        // ("Program Files"): unquoted, it would start "C:\Program" or the like.
+        char command[qdx::kTextSize + 2];
+        if (qdx::FormatText(command, sizeof command, "\"%s\"", uninstallerPath) >= 0)
+            SetRegistryText(entry.Get(), "UninstallString", command);
+    }
     SetRegistryText(entry.Get(), "DisplayIcon", program);
     SetRegistryText(entry.Get(), "DisplayVersion", QDX_VERSION_TEXT);
     SetRegistryText(entry.Get(), "Publisher", kPublisher);
@@ -264,6 +320,10 @@ void StartProgram(const char* path, const char* arguments) {
     ::WinExec(commandLine, SW_SHOWNORMAL);
 }
 
+void StartInstalledProgram(const char* path) {
+    if (!ProcessElevated() || !StartThroughDesktopShell(path)) StartProgram(path, nullptr);
+}
+
 InstallDialog::InstallDialog() noexcept : LProgressDialog(kSetupCaption) {
     GetInstallProgramFilesPath(szInstallFolder);
     WriteSetting(kSectionFolders, kFolderProgramFiles, szInstallFolder);
@@ -274,8 +334,30 @@ void InstallDialog::CreateDataFolder(const char* name) {
     ::CreateDataFolder(szInstallFolder, name);
 }
 
+bool InstallDialog::WaitForClientToClose() {
+    if (clientWindow && ::IsWindow(clientWindow)) SetText(kWaitingText, 1);
+    while (clientWindow && ::IsWindow(clientWindow)) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kClientPollMs, QS_ALLINPUT);
+        if (PumpMessages()) return false;
+    }
+    // Its window gone, the process still stops its work and lets go of its
+    // file; one that takes longer is found at the replace step.
+    const DWORD start = ::GetTickCount();
+    const HANDLE process = clientProcess.Get();
+    while (process) {
+        const DWORD waited = ::GetTickCount() - start;
+        if (waited >= kClientExitMs) break;
+        if (::MsgWaitForMultipleObjects(1, &process, FALSE, kClientExitMs - waited, QS_ALLINPUT) == WAIT_OBJECT_0)
+            break;
+        if (PumpMessages()) return false;
+    }
+    clientProcess.Reset();
+    return true;
+}
+
 bool InstallDialog::MainFunction() {
     SetText("Installing QDX Remote Control", 0);
+    if (!WaitForClientToClose()) return false;
     SetText("Software Licence Terms", 1);
     {
         LicenceTermsDlg page;
@@ -312,7 +394,12 @@ bool InstallDialog::MainFunction() {
         ::MessageBoxA(hwnd, kInstallErrorText, kInstallErrorCaption, MB_ICONWARNING);
         return false;
     }
-    staged.Commit();
+    if (const char* inUse = staged.Commit()) {
+        char text[qdx::kTextSize + sizeof kInUseText];
+        qdx::FormatText(text, sizeof text, kInUseText, inUse);
+        ::MessageBoxA(hwnd, text, kInstallErrorCaption, MB_ICONWARNING);
+        return false;
+    }
     SetText("Finalizing", 1);
     FinishInstall(*this);
     return true;
@@ -356,5 +443,5 @@ void FinishInstall(InstallDialog& install) {
     LFile::FilePathCat(help, HelpReaderInUse() == HelpReader::kBrowser ? kHelpContentsPage : kHelpFileName);
     CreateStartMenuShortcut(help, kHelpShortcutName);
 
-    StartProgram(program, nullptr);
+    StartInstalledProgram(program);
 }

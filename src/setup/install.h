@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
 #include "core/product.h"
 #include "core/text.h"
 #include "ui/ldialog.h"
@@ -27,12 +28,25 @@ public:
 
     bool MainFunction() override;
 
+    // The client asked to close before the job was made (RunSetupJob): its
+    // main window and process, waited for before anything is installed.
+    void SetRunningClient(HWND window, HANDLE process) noexcept {
+        clientWindow = window;
+        clientProcess.Reset(process);
+    }
+
     // Creates the named subfolder of the install folder and records it.
     void CreateDataFolder(const char* name);
     const char* InstallFolder() const noexcept { return szInstallFolder; }
 
 protected:
+    // While the client's window exists, says so in the progress window; then
+    // gives its process a moment to end. False when the user cancelled.
+    bool WaitForClientToClose();
+
     char szInstallFolder[qdx::kTextSize];
+    HWND clientWindow = nullptr;
+    qdx::UniqueHandle clientProcess;
 };
 
 // Licence terms, shown modally over the progress window. Next is enabled only
@@ -49,6 +63,12 @@ private:
 // Program marker, shortcuts, uninstaller, uninstall entry, start of the program.
 void FinishInstall(InstallDialog& install);
 
+// Starts the installed program at the end of the install. An elevated setup
+// asks the desktop shell to start it, so that it runs with the signed-in
+// user's ordinary rights; where there is no such shell (or the setup is not
+// elevated), it is started as StartProgram does.
+void StartInstalledProgram(const char* path);
+
 // Starts a program shown normally, its path quoted: the install folder lies
 // under "Program Files", and an unquoted command line would start whatever
 // file is named "C:\Program" (or the like) instead. arguments, when given,
@@ -56,15 +76,22 @@ void FinishInstall(InstallDialog& install);
 void StartProgram(const char* path, const char* arguments);
 
 // A setup run of the process (InstallDialog, UninstallDialog): asks a running
-// client to close and gives it the job's kWaitForClientMs to go, then makes
-// the job and runs it in its progress window. The job is made only then, since
-// making the install records its folders in the settings.
+// client to close and gives it up to the job's kWaitForClientMs to go, then
+// makes the job and runs it in its progress window, where the install waits on
+// for a client that has not gone yet. The job is made only then, since making
+// the install records its folders in the settings.
 template <typename Job>
 void RunSetupJob(HWND runningClient) {
+    HANDLE process = nullptr;
     if (runningClient) {
+        DWORD id = 0;
+        ::GetWindowThreadProcessId(runningClient, &id);
+        process = ::OpenProcess(SYNCHRONIZE, FALSE, id);
         ::PostMessageA(runningClient, WM_CLOSE, 0, 0);
-        ::Sleep(Job::kWaitForClientMs);
+        for (DWORD waited = 0; waited < Job::kWaitForClientMs && ::IsWindow(runningClient); waited += 50)
+            ::Sleep(50);
     }
     Job job;
+    job.SetRunningClient(runningClient, process);
     job.Run(nullptr);
 }

@@ -1,13 +1,15 @@
 // The real qdxsetup.exe and the uninstaller it leaves, run as a user would:
 // with Program Files pointed at a temporary folder (whose path has spaces),
 // the licence page driven, message boxes answered. The tests run in order and
-// build on each other: corrupt name, damaged package, install, unsound
-// packages and Cancel over that install, uninstall in two processes (No),
+// build on each other: corrupt name, damaged package over an earlier install,
+// install, unsound packages and Cancel over that install, updates over a
+// running client and over a program in use, uninstall in two processes (No),
 // uninstall with an argument (Yes). SetupFullDisk runs in a test entry of its
 // own, under a file-size limit (file_size_limit.sh).
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +110,10 @@ std::string FullPath(const char* relative) {
     return full;
 }
 
+void SetRegText(const char* subkey, const char* name, const std::string& text) {
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
 std::string RegText(const char* subkey, const char* name) {
     char text[MAX_PATH] = "";
     DWORD size = sizeof text;
@@ -132,6 +138,32 @@ std::string ImagePath(DWORD pid) {
     QueryFullProcessImageNameA(p, 0, path, &size);
     CloseHandle(p);
     return path;
+}
+
+// The file name of the process that started pid, "" when not found.
+std::string ParentName(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !parent; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == pid) parent = entry.th32ParentProcessID;
+    std::string name;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more && parent; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == parent) name = entry.szExeFile;
+    CloseHandle(snapshot);
+    return name;
+}
+
+bool Elevated() {
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return elevation.TokenIsElevated != 0;
 }
 
 DWORD WindowProcess(HWND window) {
@@ -282,6 +314,23 @@ protected:
 
     static const Paths& P() { return world->p; }
 
+    // Installs a program that runs like the packaged one but differs from it
+    // in a byte of its DOS stub text, so that a run that replaces it shows.
+    static void InstallOtherProgram() {
+        Bytes other = Concat(world->program, {0, 0, 0, 0});
+        other[0x4F] ^= 0x20;  // "This" -> "THis"
+        ASSERT_TRUE(WriteBytes(P().program, other));
+    }
+
+    // Starts the installed program and waits for its main window.
+    static HWND StartInstalledClient(DWORD* pid) {
+        *pid = world->processes.Start(P().program);
+        HWND main = nullptr;
+        qdxtest::WaitUntil([&] { return (main = client::FindMainWindow(*pid)) != nullptr && IsWindowVisible(main); },
+                           30000);
+        return main;
+    }
+
     // Runs a copy of the package under name, accepts the licence terms, and
     // returns the process id (0 when the page never came).
     static DWORD StartAndAcceptLicence(const std::string& name, const Bytes& bytes, HWND* progress,
@@ -339,7 +388,13 @@ TEST_F(SetupRun, ProgramNamedLikeSetupShowsCorruptMessage) {
     EXPECT_FALSE(FolderExists(P().programFiles + "\\Tallowind"));
 }
 
+// Over an earlier install (small files and an entry of its own), which stays.
 TEST_F(SetupRun, DamagedPackageInstallsNothing) {
+    CreateDirectoryA(P().maker.c_str(), nullptr);
+    CreateDirectoryA(P().installFolder.c_str(), nullptr);
+    for (const std::string& f : {P().program, P().help, P().uninstaller}) ASSERT_TRUE(WriteBytes(f, {'o', 'l', 'd'}));
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+    SetRegText(kUninstallKey, "DisplayVersion", "0.9");
     Bytes damaged = world->package;
     damaged[world->trailer.sizes[0] + 100] ^= 0x01;  // a byte of the help file
     HWND progress = nullptr;
@@ -348,15 +403,22 @@ TEST_F(SetupRun, DamagedPackageInstallsNothing) {
     AnswerInstallError(pid, progress);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     // Extracted and checked, then thrown away: nothing is installed.
-    EXPECT_TRUE(FolderFiles(P().installFolder).empty());
+    EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "Logs"), P().logs);
     EXPECT_TRUE(FolderExists(P().logs));
     EXPECT_FALSE(FileExists(P().desktopLink));
-    EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(RegText(kUninstallKey, "DisplayVersion"), "0.9");
+    EXPECT_EQ(RegText(kUninstallKey, "DisplayName"), "(missing)");
     EXPECT_EQ(client::CountMainWindows(), 0);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);  // the install below makes its own
 }
 
 TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
+    // A link planted under the help file's staging name: written through, it
+    // would change the file it leads to.
+    const std::string victim = P().root + "\\victim.txt";
+    ASSERT_TRUE(WriteBytes(victim, {'v'}));
+    ASSERT_TRUE(CreateHardLinkA((P().help + ".new").c_str(), victim.c_str(), nullptr));
     HWND progress = nullptr;
     const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
     ASSERT_NE(pid, 0u);
@@ -367,10 +429,17 @@ TEST_F(SetupRun, InstallsAndStartsTheInstalledProgram) {
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     // Started by its own path, not by "...\Program.exe" of an unquoted command line.
     EXPECT_EQ(lstrcmpiA(ImagePath(clientPid).c_str(), P().program.c_str()), 0) << ImagePath(clientPid);
+    // An elevated setup (as this one is under Wine) has the desktop shell
+    // start it, with the rights of the user whose desktop it is.
+    if (Elevated()) {
+        EXPECT_EQ(lstrcmpiA(ParentName(clientPid).c_str(), "explorer.exe"), 0) << ParentName(clientPid);
+    }
 
     const Bytes installed = ReadBytes(P().program);
     EXPECT_EQ(installed, Concat(world->program, {0, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(P().help), world->help);
+    EXPECT_EQ(ReadBytes(victim), Bytes{'v'});
+    EXPECT_FALSE(FileExists(P().help + ".new"));
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(installed, {0x0F, 0x0F, 0xF0, 0xF0}));
     // The help pages as the build wrote them beside its program.
     for (const SetupFileEntry* row = SetupFileTable; row->fileName; ++row) {
@@ -509,6 +578,7 @@ TEST_F(SetupRun, UnsoundPackagesLeaveTheInstallAsItWas) {
 }
 
 TEST_F(SetupRun, CancelDuringExtractionLeavesTheInstallAsItWas) {
+    InstallOtherProgram();  // a run that went on past Cancel would replace it
     const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
     ASSERT_EQ(before.count("qdxremote.exe"), 1u);
     HWND progress = nullptr;
@@ -519,35 +589,102 @@ TEST_F(SetupRun, CancelDuringExtractionLeavesTheInstallAsItWas) {
     EXPECT_EQ(client::CountMainWindows(), 0);
 }
 
-// A file that cannot be replaced (held open here, as a running program's file
-// would be) keeps its content; the rest is installed and the install goes on.
+// A setup started while the installed client runs asks it to close. The
+// client asks whether to keep running; while nobody answers, the progress
+// window says what the setup waits for, and Cancel leaves everything.
+TEST_F(SetupRun, UpdateWaitsForTheRunningClientAndCancelLeavesAll) {
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+    DWORD clientPid = 0;
+    HWND main = StartInstalledClient(&clientPid);
+    ASSERT_NE(main, nullptr);
+    const std::string setup = P().root + "\\qdxsetup.exe";
+    ASSERT_TRUE(WriteBytes(setup, world->package));
+    const DWORD pid = world->processes.Start(setup);
+    HWND progress = WaitForDialog(pid, kProgressCaption);
+    ASSERT_NE(progress, nullptr);
+    ASSERT_NE(client::FindDialog(clientPid, "Confirm Stop"), nullptr);
+    EXPECT_EQ(client::ControlText(progress, IDC_PROGRESS_LINE1), "Waiting for QDX Remote Control to close");
+    EXPECT_EQ(client::FindDialog(pid, kLicenceCaption), nullptr);
+    Press(progress, IDCANCEL);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
+    EXPECT_TRUE(IsWindow(main));
+    ASSERT_TRUE(client::AnswerConfirmStop(clientPid, IDNO));
+    EXPECT_EQ(world->processes.WaitForExit(clientPid), 0);
+}
+
+// The client answers No and ends: the update replaces the program and
+// starts the new one. A help file held open (by a reader) keeps its content
+// and the rest goes on. The entry, as an administrator left it, keeps its
+// name and command and gets this install's version, size, icon and place.
 // With the browser set as the help reader, the help shortcut leads to the
 // contents page.
-TEST_F(SetupRun, FileInUseIsSkippedAndTheInstallGoesOn) {
+TEST_F(SetupRun, UpdateOverAClientThatClosesReplacesTheProgram) {
     client::SetSetting("Settings", "HelpReader", "Browser");
     const Bytes oldHelp = {'o', 'l', 'd'};
     ASSERT_TRUE(WriteBytes(P().help, oldHelp));
     ASSERT_TRUE(DeleteFileA(P().uninstaller.c_str()));
+    const std::string command = "\"" + P().uninstaller + "\" /site";
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"DisplayName", "QDX desk client"},
+                                      {"UninstallString", command}, {"DisplayVersion", "0.9"},
+                                      {"DisplayIcon", "C:\\old.ico"}, {"InstallLocation", "C:\\old"}})
+        SetRegText(kUninstallKey, name, value);
+    const DWORD one = 1;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", REG_DWORD, &one, sizeof one);
+    DWORD oldPid = 0;
+    ASSERT_NE(StartInstalledClient(&oldPid), nullptr);
     HANDLE held = CreateFileA(P().help.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    const DWORD pid = world->processes.Start(P().root + "\\qdxsetup.exe");
+    ASSERT_NE(WaitForDialog(oldPid, "Confirm Stop"), nullptr);  // its buttons made
+    ASSERT_TRUE(client::AnswerConfirmStop(oldPid, IDNO));
+    EXPECT_EQ(world->processes.WaitForExit(oldPid), 0);
     HWND progress = nullptr;
-    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
-    HWND client = nullptr;
-    const bool started =
-        qdxtest::WaitUntil([&] { return (client = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000);
-    if (started) world->processes.Track(WindowProcess(client));
+    ASSERT_EQ(AcceptLicence(pid, &progress), pid);
+    HWND started = nullptr;
+    EXPECT_TRUE(
+        qdxtest::WaitUntil([&] { return (started = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
+    if (started) world->processes.Track(WindowProcess(started));
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
     CloseHandle(held);
-    EXPECT_TRUE(started);
+    EXPECT_EQ(ReadBytes(P().program), Concat(world->program, {0, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(P().help), oldHelp);
     const std::map<std::string, Bytes> files = FolderFiles(P().installFolder);
     EXPECT_EQ(files.size(), kSetupFileCount + 1);  // the uninstaller too; no staged file left
     EXPECT_EQ(ReadBytes(P().uninstaller), Concat(ReadBytes(P().program), {0x0F, 0x0F, 0xF0, 0xF0}));
+    std::uint64_t bytes = 0;
+    for (const auto& [name, content] : files) bytes += content.size();
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"DisplayName", "QDX desk client"},
+                                      {"UninstallString", command}, {"DisplayVersion", "1.00"},
+                                      {"DisplayIcon", P().program}, {"InstallLocation", P().installFolder}})
+        EXPECT_EQ(RegText(kUninstallKey, name), value) << name;
+    EXPECT_EQ(RegNumber(kUninstallKey, "EstimatedSize"), std::to_string((bytes + 1023) / 1024));
     EXPECT_EQ(lstrcmpiA(qdxtest::ShortcutTarget(P().helpLink).c_str(), (P().installFolder + "\\qdxremote.html").c_str()), 0)
         << qdxtest::ShortcutTarget(P().helpLink);
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader");
     world->processes.EndAll();
     EXPECT_TRUE(WriteBytes(P().help, world->help));
+}
+
+// A program that still cannot be replaced (held open here, as by a process
+// that has not let go of it): nothing is replaced and the box says why.
+TEST_F(SetupRun, ProgramInUseReplacesNothing) {
+    InstallOtherProgram();
+    const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
+    HANDLE held = CreateFileA(P().program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HWND progress = nullptr;
+    const DWORD pid = StartAndAcceptLicence("qdxsetup.exe", world->package, &progress);
+    ASSERT_NE(pid, 0u);
+    std::string text;
+    AnswerInstallError(pid, progress, &text);
+    EXPECT_EQ(world->processes.WaitForExit(pid), 0);
+    CloseHandle(held);
+    EXPECT_EQ(text.rfind("The file " + P().program + " is in use.\n\nClose QDX Remote Control and run the setup again.", 0), 0u)
+        << text;
+    EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
+    EXPECT_EQ(client::CountMainWindows(), 0);
 }
 
 TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
