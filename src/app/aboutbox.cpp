@@ -2,9 +2,11 @@
 
 #include "app/maindialog.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 
 namespace {
 
+// Pixels at 96 DPI, scaled to the window's.
 constexpr int kTextBand = 88;        // white band under the picture for the name and maker lines
 constexpr int kButtonGap = 8;        // between the band and the buttons
 constexpr int kBottomMargin = 7;     // under the buttons
@@ -21,15 +23,18 @@ void LAboutBox::InitDialog() {
     HWND panel = ::GetDlgItem(hwnd, IDC_ABOUT_PICTURE);
     painter.AttachTo(panel);
     painter.about = true;
+    const UINT dpi = WindowDpi(hwnd);
+    painter.dpi = dpi;
+    const auto px = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
 
     const SIZE picture = painter.GetBitmapSize();
     const int w = picture.cx;
     const int h = picture.cy;
-    const int buttonHeight = DialogUnitsToPixels(kButtonUnits) + kButtonExtra;
-    const int buttonY = h + kTextBand + kButtonGap;
-    MoveControl(IDC_ABOUT_WEB, kWebButtonX, buttonY, kWebButtonWidth, buttonHeight);
-    MoveControl(IDOK, w - kOkRightGap, buttonY, kOkWidth, buttonHeight);
-    MoveControl(IDC_ABOUT_PICTURE, 0, 0, w, h + kTextBand);
+    const int buttonHeight = DialogUnitsToPixels(kButtonUnits) + px(kButtonExtra);
+    const int buttonY = h + px(kTextBand) + px(kButtonGap);
+    MoveControl(IDC_ABOUT_WEB, px(kWebButtonX), buttonY, px(kWebButtonWidth), buttonHeight);
+    MoveControl(IDOK, w - px(kOkRightGap), buttonY, px(kOkWidth), buttonHeight);
+    MoveControl(IDC_ABOUT_PICTURE, 0, 0, w, h + px(kTextBand));
 
     // Grow or shrink the window by what its client area lacks or has too much,
     // keeping its top-left corner.
@@ -37,7 +42,7 @@ void LAboutBox::InitDialog() {
     ::GetWindowRect(hwnd, &window);
     ::GetClientRect(hwnd, &client);
     const int clientWidth = w;
-    const int clientHeight = buttonY + buttonHeight + kBottomMargin;
+    const int clientHeight = buttonY + buttonHeight + px(kBottomMargin);
     ::MoveWindow(hwnd, window.left, window.top, (window.right - window.left) + clientWidth - client.right,
                  (window.bottom - window.top) + clientHeight - client.bottom, TRUE);
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/instance.h"
 
 LProgressDialog::LProgressDialog(const char* title) noexcept : title(title) {
@@ -60,6 +61,12 @@ INT_PTR CALLBACK LProgressDialog::ProgressProc(HWND window, UINT message, WPARAM
             dialog->hwnd = window;
             ::SetWindowTextA(window, dialog->title);
             ::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+            // The template's lamp keeps its 32 pixels in a box that grows with
+            // the DPI; this one grows with it.
+            dialog->lamp.Reset(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), 32, WindowDpi(window)));
+            if (dialog->lamp)
+                ::SendDlgItemMessageA(window, IDC_PROGRESS_LAMP, STM_SETICON,
+                                      reinterpret_cast<WPARAM>(dialog->lamp.Get()), 0);
         }
         return TRUE;
     }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
+
 class LProgressDialog {
 public:
     // title: the window caption; not copied, so it must outlive the object.
@@ -40,5 +42,6 @@ protected:
     ~LProgressDialog() = default;
 
     HWND hwnd = nullptr;  // null while closed, and as soon as the user cancels
+    qdx::UniqueIcon lamp;  // the window's lamp at its DPI; outlives the window
     const char* title;
 };
