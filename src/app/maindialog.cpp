@@ -59,6 +59,10 @@ void MainDialog::InitDialog() {
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
     ApplyRecordDisplay();
+    // The focus mark on the Record button from the start, not only after the
+    // first key: posted, so it comes after the dialog manager's own set-up of
+    // the marks (which hides them when the window was opened by mouse).
+    ::PostMessageA(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 void MainDialog::DestroyDialog() {

@@ -2,9 +2,11 @@
 
 UINT WindowDpi(HWND window) {
     // Looked up, not imported: the program also runs on systems older than
-    // the function, which then have one DPI for every window.
+    // the function, which then have one DPI for every window. (Looked up at
+    // each call: it is rare, and a function-level static would bring in the
+    // library's thread-safe initialisation and its exception handling.)
     using DpiForWindow = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+    const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
         reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
     if (dpiForWindow && window) {
         const UINT dpi = dpiForWindow(window);

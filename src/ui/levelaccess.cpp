@@ -36,7 +36,10 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs)); }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = ::InterlockedDecrement(&refs);
-        if (left == 0) delete this;
+        if (left == 0) {
+            this->~LevelAccessible();
+            ::HeapFree(::GetProcessHeap(), 0, this);
+        }
         return static_cast<ULONG>(left);
     }
 
@@ -170,11 +173,14 @@ LRESULT AnswerLevelObject(HWND meter, WPARAM wParam, LPARAM lParam) {
     if (FAILED(::CreateStdAccessibleObject(meter, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard))) ||
         !standard)
         return 0;
-    auto* object = new (std::nothrow) LevelAccessible(meter, standard);
-    if (!object) {
+    // From the process heap, not operator new: the library's operator new
+    // would bring its exception handling into a program built without it.
+    void* memory = ::HeapAlloc(::GetProcessHeap(), 0, sizeof(LevelAccessible));
+    if (!memory) {
         standard->Release();
         return 0;
     }
+    auto* object = new (memory) LevelAccessible(meter, standard);
     const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, object);
     object->Release();  // LresultFromObject holds its own reference
     return SUCCEEDED(result) ? result : 0;

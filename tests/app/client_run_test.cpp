@@ -628,6 +628,22 @@ TEST(ClientRun, InProportionAtEveryDpi) {
 
         PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+
+        // The about box is laid out around its picture, 340 pixels wide at 96 DPI.
+        PostMessageA(main, WM_COMMAND, CM_ABOUT, 0);
+        HWND about = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(client.Id(), "About QDX Remote Control")) != nullptr; }));
+        Sleep(300);
+        CaptureWindow(about).Save("app", "about" + std::to_string(dpi));
+        RECT picture, ok, box;
+        GetWindowRect(GetDlgItem(about, IDC_ABOUT_PICTURE), &picture);
+        GetWindowRect(GetDlgItem(about, IDOK), &ok);
+        GetClientRect(about, &box);
+        MapWindowPoints(about, nullptr, reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_NEAR(picture.right - picture.left, MulDiv(340, dpi, 96), 1);
+        EXPECT_TRUE(ok.right <= box.right && ok.bottom <= box.bottom) << "OK cut off";
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
         ExitWithNo(client, main);
     }
 }
