@@ -543,6 +543,7 @@ TEST(ClientRun, ScreenReaderHearsTheControlsAndTheLevel) {
 // settings dialog in their order, and the focus on the Record button is seen.
 TEST(ClientRun, TabWalksTheMainWindowAndTheSettingsDialog) {
     Bench s;
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
     Process client;
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
@@ -563,6 +564,13 @@ TEST(ClientRun, TabWalksTheMainWindowAndTheSettingsDialog) {
         for (int x = 0; x < focused.Width() && x < unfocused.Width(); ++x)
             differ += focused.Pixel(x, y) != unfocused.Pixel(x, y);
     EXPECT_GT(differ, 20) << "a focus mark on the button";
+
+    // With the focus in the log, F5 still starts and Esc still stops.
+    PressKey(VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return Recording(main); }));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    EXPECT_EQ(FocusOf(main), GetDlgItem(main, IDC_MAIN_LOG));
 
     // The settings dialog from the menu by keys, walked to its end and round.
     for (const WORD key : {static_cast<WORD>(VK_MENU), static_cast<WORD>('F'), static_cast<WORD>('S')}) PressKey(key);
