@@ -48,6 +48,7 @@ MainDialog::~MainDialog() = default;
 void MainDialog::InitDialog() {
     hLevel = ::GetDlgItem(hwnd, IDC_MAIN_LEVEL);
     LogView.view = ::GetDlgItem(hwnd, IDC_MAIN_LOG);
+    KeepControlFontOnDpiChange(LogView.view);
     ApplyDpi(WindowDpi(hwnd));
     WriteLogLine("QDX Remote Control Run");
 

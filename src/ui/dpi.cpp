@@ -20,6 +20,14 @@ UINT WindowDpi(HWND window) {
     return dpi ? dpi : kBaseDpi;
 }
 
+void KeepControlFontOnDpiChange(HWND control) {
+    using ControlDpiBehavior = BOOL(WINAPI*)(HWND, DWORD, DWORD);
+    constexpr DWORD kDisableFontUpdate = 1;  // DCDC_DISABLE_FONT_UPDATE
+    const auto setBehavior = reinterpret_cast<ControlDpiBehavior>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetDialogControlDpiChangeBehavior")));
+    if (setBehavior && control) setBehavior(control, kDisableFontUpdate, kDisableFontUpdate);
+}
+
 HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi) {
     HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageA(instance, name, IMAGE_BITMAP, 0, 0, 0));
     if (!bitmap || dpi == kBaseDpi) return bitmap;

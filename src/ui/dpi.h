@@ -24,6 +24,11 @@ UINT WindowDpi(HWND window);
 // A length in pixels at 96 DPI, at another DPI (rounded to the nearest pixel).
 inline int ScaleForDpi(int pixels, UINT dpi) { return ::MulDiv(pixels, static_cast<int>(dpi), kBaseDpi); }
 
+// A control of a dialog keeps the font it was given when the dialog moves to
+// a monitor of another DPI (the system would give it the dialog's font again);
+// its owner makes it a new one. Nothing on systems before Windows 10 (1703).
+void KeepControlFontOnDpiChange(HWND control);
+
 // A bitmap resource stretched to its size at the DPI (as it is at 96), or null.
 HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi);
 
