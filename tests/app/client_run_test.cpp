@@ -8,6 +8,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "canvas.h"
 #include "client_driver.h"
@@ -100,51 +101,27 @@ Canvas CaptureControl(HWND main, int id) {
     return CaptureScreen(r);
 }
 
-// Distance between the tops of the log view's first two lines of text (each
-// starts with its time, so their tops are alike): the font's line height.
-int LogLinePitch(const Canvas& log) {
-    int tops[2] = {-1, -1}, found = 0;
-    bool inText = false;
-    for (int y = 0; y < log.Height() && found < 2; ++y) {
-        bool text = false;
-        for (int x = 0; x < log.Width() && !text; ++x) {
-            const COLORREF c = log.Pixel(x, y);
-            text = GetGValue(c) > 150 && GetRValue(c) < 150;
-        }
-        if (text && !inText) tops[found++] = y;
-        inText = text;
-    }
-    return found == 2 ? tops[1] - tops[0] : -1;
-}
-
-// Width of the red lamp on the Record button.
-int RedLampWidth(const Canvas& button) {
-    int left = button.Width(), right = -1;
-    for (int y = 0; y < button.Height(); ++y)
-        for (int x = 0; x < button.Width(); ++x) {
-            const COLORREF c = button.Pixel(x, y);
-            if (GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110) {
-                if (x < left) left = x;
-                if (x > right) right = x;
+// Which rows (or columns) of a picture hold a pixel that passes the test.
+template <typename Test>
+std::vector<int> Marked(const Canvas& c, bool rows, Test test) {
+    std::vector<int> marked;
+    for (int i = 0; i < (rows ? c.Height() : c.Width()); ++i)
+        for (int j = 0; j < (rows ? c.Width() : c.Height()); ++j)
+            if (test(rows ? c.Pixel(j, i) : c.Pixel(i, j))) {
+                marked.push_back(i);
+                break;
             }
-        }
-    return right >= left ? right - left + 1 : 0;
+    return marked;
 }
-
-// Lit (green) stretches of the meter's middle row and the dark stripes
-// between them.
-int GreenRuns(const Canvas& meter) {
-    int runs = 0;
-    bool inGreen = false;
-    const int y = meter.Height() / 2;
-    for (int x = 0; x < meter.Width(); ++x) {
-        const COLORREF c = meter.Pixel(x, y);
-        const bool green = GetGValue(c) > 100 && GetRValue(c) < 100;
-        if (green && !inGreen) ++runs;
-        inGreen = green;
-    }
-    return runs;
+// Where each run of adjacent marked rows (or columns) starts.
+std::vector<int> RunStarts(const std::vector<int>& marked) {
+    std::vector<int> starts;
+    for (std::size_t k = 0; k < marked.size(); ++k)
+        if (k == 0 || marked[k] != marked[k - 1] + 1) starts.push_back(marked[k]);
+    return starts;
 }
+bool Bright(COLORREF c) { return GetGValue(c) > 150 && GetRValue(c) < 150; }  // log text, lit segments
+bool Red(COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110; }
 
 }  // namespace
 
@@ -610,11 +587,15 @@ TEST(ClientRun, InProportionAtEveryDpi) {
         Sleep(700);  // some levels
         CaptureWindow(main).Save("app", "dpi" + std::to_string(dpi));
 
-        const int pitch = LogLinePitch(CaptureControl(main, IDC_MAIN_LOG));
-        const int lamp = RedLampWidth(CaptureControl(main, IDC_MAIN_RECORD));
-        const Canvas meter = CaptureControl(main, IDC_MAIN_LEVEL);
-        // The line height is the font's, 13 pixels at 96 DPI, as the font
-        // mapper rounds it.
+        // Each log line starts with its time, so the tops of the first two
+        // lines are a line height apart; the lamp's width is its red columns'.
+        const std::vector<int> lines = RunStarts(Marked(CaptureControl(main, IDC_MAIN_LOG), true, Bright));
+        const std::vector<int> red = Marked(CaptureControl(main, IDC_MAIN_RECORD), false, Red);
+        ASSERT_GE(lines.size(), 2u);
+        ASSERT_FALSE(red.empty());
+        const int pitch = lines[1] - lines[0];
+        const int lamp = red.back() - red.front() + 1;
+        // The font's 13 pixels at 96 DPI, as the font mapper rounds them.
         EXPECT_NEAR(pitch, MulDiv(13, dpi, 96), 1);
         if (dpi == 96) {
             lamp96 = lamp;
@@ -622,7 +603,8 @@ TEST(ClientRun, InProportionAtEveryDpi) {
         } else {
             EXPECT_NEAR(lamp, MulDiv(lamp96, dpi, 96), 1);
         }
-        EXPECT_GE(GreenRuns(meter), 3) << "lit segments with stripes between them";
+        EXPECT_GE(RunStarts(Marked(CaptureControl(main, IDC_MAIN_LEVEL), false, Bright)).size(), 3u)
+            << "lit segments with stripes between them";
 
         RECT area;
         GetClientRect(main, &area);
