@@ -20,10 +20,24 @@ constexpr int kOkWidth = 100;
 }  // namespace
 
 void LAboutBox::InitDialog() {
-    HWND panel = ::GetDlgItem(hwnd, IDC_ABOUT_PICTURE);
-    painter.AttachTo(panel);
+    painter.AttachTo(::GetDlgItem(hwnd, IDC_ABOUT_PICTURE));
     painter.about = true;
-    const UINT dpi = WindowDpi(hwnd);
+    Layout(WindowDpi(hwnd));
+}
+
+INT_PTR LAboutBox::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DPICHANGED) {
+        // The dialog manager scales the window and its buttons after this
+        // returns; the layout around the picture is made again after that.
+        ::PostMessageA(hwnd, kRelayoutMessage, HIWORD(wParam), 0);
+    } else if (message == kRelayoutMessage) {
+        Layout(static_cast<UINT>(wParam));
+        return TRUE;
+    }
+    return LDialog::DialogProc(message, wParam, lParam);
+}
+
+void LAboutBox::Layout(UINT dpi) {
     painter.dpi = dpi;
     const auto px = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
 
@@ -45,6 +59,7 @@ void LAboutBox::InitDialog() {
     const int clientHeight = buttonY + buttonHeight + px(kBottomMargin);
     ::MoveWindow(hwnd, window.left, window.top, (window.right - window.left) + clientWidth - client.right,
                  (window.bottom - window.top) + clientHeight - client.bottom, TRUE);
+    ::InvalidateRect(::GetDlgItem(hwnd, IDC_ABOUT_PICTURE), nullptr, TRUE);
 }
 
 void LAboutBox::EvCommand(WORD id, WORD) {

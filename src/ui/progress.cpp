@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "res/resource.h"
 #include "ui/dpi.h"
 #include "ui/instance.h"
@@ -61,16 +63,15 @@ INT_PTR CALLBACK LProgressDialog::ProgressProc(HWND window, UINT message, WPARAM
             dialog->hwnd = window;
             ::SetWindowTextA(window, dialog->title);
             ::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
-            // The template's lamp keeps its 32 pixels in a box that grows with
-            // the DPI; this one grows with it.
-            dialog->lamp.Reset(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), 32, WindowDpi(window)));
-            if (dialog->lamp)
-                ::SendDlgItemMessageA(window, IDC_PROGRESS_LAMP, STM_SETICON,
-                                      reinterpret_cast<WPARAM>(dialog->lamp.Get()), 0);
+            dialog->ShowLamp(WindowDpi(window));
         }
         return TRUE;
     }
     auto* dialog = reinterpret_cast<LProgressDialog*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_DPICHANGED && dialog && dialog->hwnd == window) {
+        dialog->ShowLamp(HIWORD(wParam));
+        return FALSE;  // the dialog manager scales the rest
+    }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
         // The job sees the cleared handle at its next PumpMessages.
         if (dialog && dialog->hwnd == window) dialog->hwnd = nullptr;
@@ -79,4 +80,13 @@ INT_PTR CALLBACK LProgressDialog::ProgressProc(HWND window, UINT message, WPARAM
     }
     if (dialog && dialog->hwnd == window) return dialog->HandleMessage(message, wParam, lParam);
     return FALSE;
+}
+
+// The template's lamp keeps its 32 pixels in a box that grows with the DPI;
+// this one grows with it. The old lamp goes once the new one is shown.
+void LProgressDialog::ShowLamp(UINT dpi) {
+    qdx::UniqueIcon shown(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), 32, dpi));
+    if (!shown) return;
+    ::SendDlgItemMessageA(hwnd, IDC_PROGRESS_LAMP, STM_SETICON, reinterpret_cast<WPARAM>(shown.Get()), 0);
+    lamp = std::move(shown);
 }

@@ -41,6 +41,8 @@ protected:
     // Automatic objects only: never deleted through this class.
     ~LProgressDialog() = default;
 
+    void ShowLamp(UINT dpi);
+
     HWND hwnd = nullptr;  // null while closed, and as soon as the user cancels
     qdx::UniqueIcon lamp;  // the window's lamp at its DPI; outlives the window
     const char* title;

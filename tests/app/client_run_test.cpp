@@ -15,6 +15,7 @@
 #include "net/link_messages.h"
 #include "registry.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/ldbdisplay.h"
 
 using namespace client;
@@ -632,6 +633,13 @@ TEST(ClientRun, InProportionAtEveryDpi) {
         MapWindowPoints(about, nullptr, reinterpret_cast<POINT*>(&box), 2);
         EXPECT_NEAR(picture.right - picture.left, MulDiv(340, dpi, 96), 1);
         EXPECT_TRUE(ok.right <= box.right && ok.bottom <= box.bottom) << "OK cut off";
+        if (dpi == 96) {  // moved to a monitor of 192 DPI, as the system would tell it
+            SendMessageA(about, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
+            EXPECT_TRUE(WaitUntil([&] {
+                GetWindowRect(GetDlgItem(about, IDC_ABOUT_PICTURE), &picture);
+                return picture.right - picture.left == 680;
+            }, 3000));
+        }
         PostMessageA(about, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
         ExitWithNo(client, main);
