@@ -10,7 +10,13 @@ public:
     ~LAboutBox() override = default;
     void InitDialog() override;
     void EvCommand(WORD id, WORD code) override;
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    static constexpr UINT kRelayoutMessage = WM_APP + 1;  // wParam: the new DPI
+
+    // Places the picture, the buttons and the window's size for a DPI.
+    void Layout(UINT dpi);
+
     LSplashAboutBase painter;  // outlives the panel, which the dialog destroys
 };

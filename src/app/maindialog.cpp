@@ -9,6 +9,7 @@
 #include "log/activitylog.h"
 #include "net/link_messages.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/instance.h"
 
 namespace {
@@ -17,7 +18,8 @@ constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusFirstMillis = 500;
 constexpr UINT kStatusNextMillis = 8000;
 constexpr int kLevelLimit = 127;  // a level byte's range, symmetric
-constexpr int kTrayLampSize = 16;
+constexpr int kTrayLampSize = 16;    // pixels at 96 DPI, as the window's small icon
+constexpr int kButtonLampSize = 32;  // as the window's big icon
 
 // A client started with an administrator's full token (by a setup where the
 // shell could not start it) gets no messages from the shell, which runs at a
@@ -57,29 +59,23 @@ MainDialog::~MainDialog() = default;
 void MainDialog::InitDialog() {
     hLevel = ::GetDlgItem(hwnd, IDC_MAIN_LEVEL);
     LogView.view = ::GetDlgItem(hwnd, IDC_MAIN_LOG);
-    if (LogView.font) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font.Get()), 0);
+    KeepControlFontOnDpiChange(LogView.view);
+    ApplyDpi(WindowDpi(hwnd));
     WriteLogLine("QDX Remote Control Run");
-
-    const struct {
-        int size;
-        WPARAM which;
-    } icons[] = {{32, ICON_BIG}, {16, ICON_SMALL}};
-    for (const auto& i : icons) {
-        qdx::ReplaceIcon(hwnd, WM_SETICON, i.which,
-                         static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE),
-                                                         IMAGE_ICON, i.size, i.size, 0)));
-    }
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     AllowTaskbarCreated(hwnd, taskbarCreated);
-    LoadLamps();
     AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
     ApplyRecordDisplay();
+    // The focus mark on the Record button from the start, not only after the
+    // first key: posted, so it comes after the dialog manager's own set-up of
+    // the marks (which hides them when the window was opened by mouse).
+    ::PostMessageA(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 void MainDialog::DestroyDialog() {
@@ -97,6 +93,27 @@ void MainDialog::DestroyDialog() {
     hTooltip.Reset();
 }
 
+void MainDialog::ApplyDpi(UINT newDpi) {
+    dpi = newDpi;
+    SetLogViewFont(dpi);
+    const struct {
+        int size;
+        WPARAM which;
+    } icons[] = {{kButtonLampSize, ICON_BIG}, {kTrayLampSize, ICON_SMALL}};
+    for (const auto& i : icons)
+        qdx::ReplaceIcon(hwnd, WM_SETICON, i.which,
+                         LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), i.size, dpi));
+    // The button refers to its image list: the old lamps go only once the
+    // new ones are shown.
+    qdx::UniqueImageList oldButtonLamps[kLampCount];
+    for (int lamp = 0; lamp < kLampCount; ++lamp) {
+        oldButtonLamps[lamp] = std::move(buttonLamps[lamp]);
+        trayLamps[lamp].Reset();
+    }
+    LoadLamps();
+    ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
+}
+
 // The lamps change at every start and end of a recording, so they are loaded
 // once: under Wine a button keeps a private copy of every image that
 // BM_SETIMAGE gives it until the button is destroyed (9 KB more per change),
@@ -106,12 +123,9 @@ void MainDialog::LoadLamps() {
     static const int kIconIds[kLampCount] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
     for (int lamp = 0; lamp < kLampCount; ++lamp) {
         const LPCSTR name = MAKEINTRESOURCEA(kIconIds[lamp]);
-        if (!trayLamps[lamp])
-            trayLamps[lamp].Reset(static_cast<HICON>(
-                ::LoadImageA(AppInstance(), name, IMAGE_ICON, kTrayLampSize, kTrayLampSize, 0)));
+        if (!trayLamps[lamp]) trayLamps[lamp].Reset(LoadIconForDpi(AppInstance(), name, kTrayLampSize, dpi));
         if (buttonLamps[lamp]) continue;
-        qdx::UniqueIcon icon(
-            static_cast<HICON>(::LoadImageA(AppInstance(), name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+        qdx::UniqueIcon icon(LoadIconForDpi(AppInstance(), name, kButtonLampSize, dpi));
         ICONINFO info = {};
         if (!icon || !::GetIconInfo(icon.Get(), &info)) continue;
         qdx::UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
@@ -286,6 +300,17 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_MAIN_LOG)
             return reinterpret_cast<INT_PTR>(ApplyLogViewColours(reinterpret_cast<HDC>(wParam)));
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI: the system lays the dialog out
+        // again in its dialog units; what it draws in pixels is made anew.
+        ApplyDpi(HIWORD(wParam));
+        UpdateNotifyIcon();
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        if (suggested)
+            ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    }
     case WM_LINK_STARTED:
         recording = 1;
         ApplyRecordDisplay();

@@ -61,6 +61,9 @@ private:
 
     enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
     void LoadLamps();
+    // Remakes what the window draws in pixels (log font, lamps, window icons)
+    // for a DPI: at start and when the window moves to another monitor.
+    void ApplyDpi(UINT newDpi);
     void ShowRecordLamp(Lamp lamp);
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
@@ -76,9 +79,10 @@ private:
     unsigned char prompting = 0;  // CmRecord is asking for the record data
     unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
+    UINT dpi = 96;                // of the window, for its lamps and the log font
     QDXConnect worker;
-    // The lamps, loaded once (see LoadLamps): the Record button's as one-image
-    // lists at the icons' own size, the tray's as 16 x 16 icons.
+    // The lamps, loaded once per DPI (see LoadLamps): the Record button's as
+    // one-image lists of 32 x 32 pixels at 96 DPI, the tray's as 16 x 16 icons.
     qdx::UniqueImageList buttonLamps[kLampCount];
     qdx::UniqueIcon trayLamps[kLampCount];
 };

@@ -13,7 +13,10 @@
 namespace {
 
 constexpr UINT kTrayIconId = 24;
-constexpr char kTrayTip[] = "QDX Remote Control";
+// The tip says whether a recording runs, for those who cannot tell the lamps
+// apart (and for screen readers, which read it out).
+constexpr char kTrayTipIdle[] = "QDX Remote Control";
+constexpr char kTrayTipRecording[] = "QDX Remote Control - recording";
 
 // The record's first form: every shell understands it, and the client needs
 // nothing the later fields add.
@@ -26,7 +29,7 @@ static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the tray record, 32-
 // Adds or modifies the icon with one of the window's 16 x 16 lamps (the shell
 // copies the image); a lamp that failed to load is passed as no icon. False
 // when the shell refused.
-bool SetTrayIcon(HWND window, DWORD action, HICON icon) {
+bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = window;
@@ -34,15 +37,15 @@ bool SetTrayIcon(HWND window, DWORD action, HICON icon) {
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    static_assert(sizeof kTrayTip <= 64, "the tip fits the record's first-form field");
-    qdx::CopyText(data.szTip, 64, kTrayTip);
+    static_assert(sizeof kTrayTipRecording <= 64, "the tip fits the record's first-form field");
+    qdx::CopyText(data.szTip, 64, recording ? kTrayTipRecording : kTrayTipIdle);
     return ::Shell_NotifyIconA(action, &data) != FALSE;
 }
 
 }  // namespace
 
 void MainDialog::AddNotifyIcon() {
-    SetTrayIcon(hwnd, NIM_ADD, trayLamps[kLampGrey].Get());
+    SetTrayIcon(hwnd, NIM_ADD, trayLamps[kLampGrey].Get(), false);
 }
 
 // The icon with the lamp of the moment. A shell that no longer knows the icon
@@ -51,7 +54,7 @@ void MainDialog::AddNotifyIcon() {
 // tray could not be reached any more.
 void MainDialog::UpdateNotifyIcon() {
     HICON lamp = trayLamps[recording ? kLampRed : kLampOrange].Get();
-    if (!SetTrayIcon(hwnd, NIM_MODIFY, lamp)) SetTrayIcon(hwnd, NIM_ADD, lamp);
+    if (!SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording())) SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
 }
 
 void MainDialog::RemoveNotifyIcon() {

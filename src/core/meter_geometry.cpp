@@ -13,6 +13,10 @@ int ClampLevel(int level) {
     return level;
 }
 
+int LevelPercent(int level) {
+    return ((ClampLevel(level) - kMinLevel) * 100 + kRangeDb / 2) / kRangeDb;
+}
+
 int LevelX(int level, int width) {
     return (level - kMinLevel) * width / kRangeDb;
 }

@@ -21,6 +21,10 @@ struct Size {
 
 int ClampLevel(int level);
 
+// A level as a share of the scale in percent, rounded: 0 at the left edge,
+// 100 at the right (what a screen reader is told of the meter).
+int LevelPercent(int level);
+
 // x of a level on a scale of the given usable width (integer, truncating).
 int LevelX(int level, int width);
 

@@ -2,6 +2,7 @@
 #include "log/activitylog.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/lfile.h"
 #include "core/logformat.h"
@@ -64,7 +65,7 @@ LogViewRecord LogView;
 LogViewRecord::LogViewRecord()
     : normalBrush(::CreateSolidBrush(kLogNormalBack)),
       alertBrush(::CreateSolidBrush(kLogAlertBack)),
-      font(::CreateFontA(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)) {}
+      font(::CreateFontA(kLogFontPixels, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)) {}
 
 void SetLogClock(LogTickSource tick, LogLocalTimeSource localTime) noexcept {
     tickSource = tick ? tick : SystemTick;
@@ -112,4 +113,13 @@ HBRUSH ApplyLogViewColours(HDC dc) {
     ::SetBkColor(dc, kLogNormalBack);
     ::SetTextColor(dc, kLogNormalText);
     return LogView.normalBrush.Get();
+}
+
+void SetLogViewFont(UINT dpi) {
+    qdx::UniqueFont font(::CreateFontA(::MulDiv(kLogFontPixels, static_cast<int>(dpi), 96), 0, 0, 0, FW_NORMAL, 0,
+                                       0, 0, 0, 0, 0, 0, 0, nullptr));
+    if (!font) return;
+    // The view lets go of the old font before it is deleted.
+    if (LogView.view) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    LogView.font = std::move(font);
 }

@@ -11,6 +11,7 @@ constexpr COLORREF kLogNormalBack = RGB(0, 51, 0);
 constexpr COLORREF kLogNormalText = RGB(68, 255, 68);
 constexpr COLORREF kLogAlertBack = RGB(128, 0, 0);
 constexpr COLORREF kLogAlertText = RGB(255, 255, 255);
+constexpr int kLogFontPixels = 13;  // the view's font height at 96 DPI
 
 // The one process-wide log view record. Its brushes and font exist from
 // before WinMain until after it returns.
@@ -34,6 +35,10 @@ extern LogViewRecord LogView;
 void WriteLogLine(const char* text);
 // Appends an already formatted line (line break included) to the view.
 void AppendLogView(const char* text);
+// Makes the view's font again for the DPI of its window (its 13 pixels are
+// pixels at 96 DPI) and gives it to the view, if there is one. The font in use
+// is kept when a new one cannot be made.
+void SetLogViewFont(UINT dpi);
 // Starts or renews the red alert highlight of the view.
 void RaiseLogAlert();
 // WM_CTLCOLOREDIT answer for the log view: sets the DC's colours from the

@@ -1,6 +1,8 @@
 #include "ui/ldbdisplay.h"
 
 #include "common/handles.h"
+#include "ui/dpi.h"
+#include "ui/levelaccess.h"
 
 namespace L = ldbdisplay_layout;
 
@@ -16,6 +18,11 @@ static_assert(L::Handle(L::kGreenBitmap) == 18 && L::Handle(L::kRedBitmap) == 22
 
 namespace {
 
+// A screen reader is told that the level changed at most this often (it would
+// be flooded at the rate levels arrive); the last change is always told.
+constexpr UINT_PTR kValueEventTimer = 1;
+constexpr UINT kValueEventMillis = 250;
+
 HGDIOBJ GetHandle(HWND hwnd, int slot) {
     return reinterpret_cast<HGDIOBJ>(::GetWindowLongPtrA(hwnd, L::Handle(slot)));
 }
@@ -26,9 +33,12 @@ qdx::UniqueGdiObject TakeHandle(HWND hwnd, int slot) {
 }
 
 void Create(HWND hwnd) {
+    // The patterns (their stripes are the meter's segments) in proportion to
+    // the dialog, which grows with the DPI.
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
-    qdx::UniqueGdiObject green(::LoadBitmapA(instance, "LDBDisplayGreen"));
-    qdx::UniqueGdiObject red(::LoadBitmapA(instance, "LDBDisplayRed"));
+    const UINT dpi = WindowDpi(hwnd);
+    qdx::UniqueGdiObject green(LoadBitmapForDpi(instance, "LDBDisplayGreen", dpi));
+    qdx::UniqueGdiObject red(LoadBitmapForDpi(instance, "LDBDisplayRed", dpi));
     qdx::UniqueGdiObject greenBrush(green ? ::CreatePatternBrush(static_cast<HBITMAP>(green.Get())) : nullptr);
     qdx::UniqueGdiObject redBrush(red ? ::CreatePatternBrush(static_cast<HBITMAP>(red.Get())) : nullptr);
     ::SetWindowLongPtrA(hwnd, L::Handle(L::kGreenBitmap), reinterpret_cast<LONG_PTR>(green.Release()));
@@ -61,6 +71,21 @@ LRESULT CALLBACK MeterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ENABLE:
         ::InvalidateRect(hwnd, nullptr, FALSE);
+        ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:  // moved to a monitor of another DPI
+        Destroy(hwnd);
+        Create(hwnd);
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    case WM_GETOBJECT:
+        if (const LRESULT object = AnswerLevelObject(hwnd, wParam, lParam)) return object;
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    case WM_TIMER:
+        if (wParam != kValueEventTimer) return 0;
+        ::KillTimer(hwnd, kValueEventTimer);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
         return 0;
     case WM_PAINT: {
         qdx::ScopedPaint paint(hwnd);
@@ -104,17 +129,24 @@ void SetLevels(HWND control, const LevelRecord& record) {
     ::GetClientRect(control, &client);
     const bool edge = (::GetWindowLongA(control, GWL_STYLE) & kLDBDisplayEdge) != 0;
     const meter::Size usable = meter::UsableSize(client.right, client.bottom, edge);
+    bool changed = false;
     for (int i = 0; i < count; ++i) {
         const int level = meter::ClampLevel(record.levels[i]);
         const WORD previous = ::SetWindowWord(control, L::Level(i), static_cast<WORD>(static_cast<short>(level)));
         const int old = static_cast<signed char>(LOBYTE(previous));
         if (old == level) continue;
+        changed = true;
         const meter::Span s = meter::ChangeStrip(i, count, old, level, usable);
         RECT strip{s.left, s.top, s.right, s.bottom};
         ::InvalidateRect(control, &strip, FALSE);
     }
     const WORD previousCount = ::SetWindowWord(control, L::kCount, static_cast<WORD>(count));
     if (previousCount != count) ::InvalidateRect(control, nullptr, FALSE);
+    // The value-change event waits for the timer; GWLP_USERDATA marks it set,
+    // so a stream of levels does not keep pushing it back.
+    if (changed && !::GetWindowLongPtrA(control, GWLP_USERDATA) &&
+        ::SetTimer(control, kValueEventTimer, kValueEventMillis, nullptr))
+        ::SetWindowLongPtrA(control, GWLP_USERDATA, 1);
 }
 
 LDBDisplayState ReadLDBDisplayState(HWND control) {

@@ -1,7 +1,8 @@
 // LDBDisplay: the level meter control. A child window of class "LDBDisplay"
 // showing one horizontal bar per channel on a -36..+12 dB scale, green up to
-// 0 dB, red above, black beyond the level, plain gray while disabled. All its
-// state lives in the window's extra bytes; the owner needs only its handle.
+// 0 dB, red above, black beyond the level, plain gray while disabled. Its
+// state lives in the window's extra bytes (GWLP_USERDATA marks a value-change
+// event waiting to be told to screen readers); the owner needs only its handle.
 #pragma once
 
 #include <windows.h>

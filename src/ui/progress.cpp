@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/instance.h"
 
 LProgressDialog::LProgressDialog(const char* title) noexcept : title(title) {
@@ -60,10 +63,15 @@ INT_PTR CALLBACK LProgressDialog::ProgressProc(HWND window, UINT message, WPARAM
             dialog->hwnd = window;
             ::SetWindowTextA(window, dialog->title);
             ::SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+            dialog->ShowLamp(WindowDpi(window));
         }
         return TRUE;
     }
     auto* dialog = reinterpret_cast<LProgressDialog*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_DPICHANGED && dialog && dialog->hwnd == window) {
+        dialog->ShowLamp(HIWORD(wParam));
+        return FALSE;  // the dialog manager scales the rest
+    }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
         // The job sees the cleared handle at its next PumpMessages.
         if (dialog && dialog->hwnd == window) dialog->hwnd = nullptr;
@@ -72,4 +80,13 @@ INT_PTR CALLBACK LProgressDialog::ProgressProc(HWND window, UINT message, WPARAM
     }
     if (dialog && dialog->hwnd == window) return dialog->HandleMessage(message, wParam, lParam);
     return FALSE;
+}
+
+// The template's lamp keeps its 32 pixels in a box that grows with the DPI;
+// this one grows with it. The old lamp goes once the new one is shown.
+void LProgressDialog::ShowLamp(UINT dpi) {
+    qdx::UniqueIcon shown(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), 32, dpi));
+    if (!shown) return;
+    ::SendDlgItemMessageA(hwnd, IDC_PROGRESS_LAMP, STM_SETICON, reinterpret_cast<WPARAM>(shown.Get()), 0);
+    lamp = std::move(shown);
 }

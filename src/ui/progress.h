@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
+
 class LProgressDialog {
 public:
     // title: the window caption; not copied, so it must outlive the object.
@@ -39,6 +41,9 @@ protected:
     // Automatic objects only: never deleted through this class.
     ~LProgressDialog() = default;
 
+    void ShowLamp(UINT dpi);
+
     HWND hwnd = nullptr;  // null while closed, and as soon as the user cancels
+    qdx::UniqueIcon lamp;  // the window's lamp at its DPI; outlives the window
     const char* title;
 };

@@ -2,6 +2,7 @@
 
 #include "common/handles.h"
 #include "core/product.h"
+#include "ui/dpi.h"
 #include "ui/instance.h"
 
 const char kLawClass[] = "LAW";
@@ -22,13 +23,13 @@ constexpr int kTextTopGap = 1;
 constexpr int kTextBandHeight = 82;
 constexpr int kFontHeight = 16;
 
-HFONT MakeFont(int weight) {
-    return ::CreateFontA(kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+HFONT MakeFont(int weight, UINT dpi) {
+    return ::CreateFontA(ScaleForDpi(kFontHeight, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, nullptr);
 }
 
-HBITMAP LoadPicture() {
-    return ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(kPictureId));
+HBITMAP LoadPicture(UINT dpi) {
+    return LoadBitmapForDpi(AppInstance(), MAKEINTRESOURCEA(kPictureId), dpi);
 }
 
 }  // namespace
@@ -46,7 +47,7 @@ LSplashAboutBase::LSplashAboutBase() {
 
 SIZE LSplashAboutBase::GetBitmapSize() const {
     SIZE size{0, 0};
-    qdx::UniqueGdiObject picture(LoadPicture());
+    qdx::UniqueGdiObject picture(LoadPicture(dpi));
     BITMAP info;
     if (picture && ::GetObjectA(picture.Get(), sizeof info, &info) == sizeof info) {
         size.cx = info.bmWidth;
@@ -66,7 +67,7 @@ void LSplashAboutBase::PaintContent(HDC dc, const RECT& client) const {
     // The picture is loaded at every paint; the about box paints rarely.
     int w = 0, h = 0;
     {
-        qdx::UniqueGdiObject picture(LoadPicture());
+        qdx::UniqueGdiObject picture(LoadPicture(dpi));
         if (picture) {
             BITMAP info;
             if (::GetObjectA(picture.Get(), sizeof info, &info) == sizeof info) {
@@ -81,12 +82,14 @@ void LSplashAboutBase::PaintContent(HDC dc, const RECT& client) const {
         }
     }
 
-    const RECT band{kTextLeft, h + kTextTopGap, w - kTextRightInset, h + kTextTopGap + kTextBandHeight};
+    const int top = h + ScaleForDpi(kTextTopGap, dpi);
+    const RECT band{ScaleForDpi(kTextLeft, dpi), top, w - ScaleForDpi(kTextRightInset, dpi),
+                    top + ScaleForDpi(kTextBandHeight, dpi)};
     const UINT flags = DT_WORDBREAK | DT_NOPREFIX;
     RECT r = band;
     {
-        qdx::UniqueFont bold(MakeFont(FW_BOLD));
-        qdx::UniqueFont normal(MakeFont(FW_NORMAL));
+        qdx::UniqueFont bold(MakeFont(FW_BOLD, dpi));
+        qdx::UniqueFont normal(MakeFont(FW_NORMAL, dpi));
         // The selections end before the owners delete their fonts; without
         // the normal font the lines below the name stay bold.
         qdx::ScopedSelect boldFont(dc, bold ? static_cast<HGDIOBJ>(bold.Get()) : ::GetStockObject(DEFAULT_GUI_FONT));

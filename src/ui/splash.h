@@ -19,8 +19,12 @@ public:
 
     // Set by the about box: draws a black separator along the panel's bottom.
     bool about = false;
+    // The panel's DPI: the picture, its text and their margins are designed
+    // at 96 DPI and scaled to it.
+    UINT dpi = 96;
 
-    // Width and height of the picture in pixels, or 0 x 0 when it cannot be loaded.
+    // Width and height of the picture in pixels at the DPI, or 0 x 0 when it
+    // cannot be loaded.
     SIZE GetBitmapSize() const;
 
     // Attaches this object to a panel window (the object must outlive it).

@@ -2,15 +2,20 @@
 // outside like a user would: clicks, keys, the close box, a second start,
 // against the substitute recorder.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "canvas.h"
 #include "client_driver.h"
 #include "net/link_messages.h"
+#include "registry.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/ldbdisplay.h"
 
 using namespace client;
@@ -35,6 +40,89 @@ RECT LogViewArea(HWND main) {
     MapWindowPoints(view, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
+
+// What a screen reader is told of a control of another process, through the
+// object its window answers for OBJID_CLIENT.
+struct Heard {
+    bool answered = false;
+    long role = 0;
+    std::string name, value;
+};
+
+std::string Narrow(BSTR text) {
+    std::string out;
+    if (text)
+        for (const wchar_t* c = text; *c; ++c) out += *c < 128 ? static_cast<char>(*c) : '?';
+    ::SysFreeString(text);
+    return out;
+}
+
+Heard Hear(HWND control) {
+    Heard heard;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object))) ||
+        !object)
+        return heard;
+    heard.answered = true;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role;
+    VariantInit(&role);
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) heard.role = role.lVal;
+    BSTR text = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &text))) heard.name = Narrow(text);
+    text = nullptr;
+    if (SUCCEEDED(object->get_accValue(self, &text))) heard.value = Narrow(text);
+    object->Release();
+    return heard;
+}
+
+// Value-change events of one window, counted as they come (out of context:
+// delivered to this thread's message loop).
+HWND eventWindow = nullptr;
+int valueEvents = 0;
+void CALLBACK CountValueEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) {
+    if (window == eventWindow && object == OBJID_CLIENT) ++valueEvents;
+}
+
+// The window of another process's thread that has the keyboard focus.
+HWND FocusOf(HWND main) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// A control as the screen shows it.
+Canvas CaptureControl(HWND main, int id) {
+    RECT r;
+    GetWindowRect(GetDlgItem(main, id), &r);
+    return CaptureScreen(r);
+}
+
+// Which rows (or columns) of a picture hold a pixel that passes the test.
+template <typename Test>
+std::vector<int> Marked(const Canvas& c, bool rows, Test test) {
+    std::vector<int> marked;
+    for (int i = 0; i < (rows ? c.Height() : c.Width()); ++i)
+        for (int j = 0; j < (rows ? c.Width() : c.Height()); ++j)
+            if (test(rows ? c.Pixel(j, i) : c.Pixel(i, j))) {
+                marked.push_back(i);
+                break;
+            }
+    return marked;
+}
+// Where each run of adjacent marked rows (or columns) starts.
+std::vector<int> RunStarts(const std::vector<int>& marked) {
+    std::vector<int> starts;
+    for (std::size_t k = 0; k < marked.size(); ++k)
+        if (k == 0 || marked[k] != marked[k - 1] + 1) starts.push_back(marked[k]);
+    return starts;
+}
+bool Bright(COLORREF c) { return GetGValue(c) > 150 && GetRValue(c) < 150; }  // log text, lit segments
+bool Red(COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110; }
 
 }  // namespace
 
@@ -366,4 +454,194 @@ TEST(ClientRun, WorkerMessagesAreTakenSafely) {
     const auto lines = LogLines(s.logs);
     EXPECT_EQ(lines.size(), linesBefore + 4) << "Connecting, Connected, Disconnecting, Exit";
     EXPECT_GE(FindLine(lines, "Connected to " + s.recorder.Address()), 0);
+}
+
+// Screen readers hear each control by name and the meter as a progress bar
+// whose value follows the level, told of changes a few times a second at most.
+// Wine's own objects for the button and the edit are generic (the button's
+// checked state cannot be heard here; the check itself is read in Recording).
+TEST(ClientRun, ScreenReaderHearsTheControlsAndTheLevel) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    Bench s({"--levels", "01,08,20,40"});
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    HWND meter = GetDlgItem(main, IDC_MAIN_LEVEL);
+
+    const struct {
+        int id;
+        long role;  // 0: what Wine's proxy gives is not checked
+        const char* name;
+    } controls[] = {
+        {IDC_MAIN_RECORD, 0, "Record"},
+        {IDC_MAIN_LOG, ROLE_SYSTEM_TEXT, "Activity log"},
+        {IDC_MAIN_LEVEL, ROLE_SYSTEM_PROGRESSBAR, "Level"},
+    };
+    for (const auto& c : controls) {
+        const Heard heard = Hear(GetDlgItem(main, c.id));
+        EXPECT_TRUE(heard.answered) << c.name;
+        if (c.role) {
+            EXPECT_EQ(heard.role, c.role) << c.name;
+        }
+        EXPECT_EQ(heard.name, c.name);
+    }
+    EXPECT_EQ(Hear(meter).value, "") << "a grey meter shows no level";
+
+    eventWindow = meter;
+    valueEvents = 0;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
+                                         CountValueEvent, client.Id(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+    EXPECT_TRUE(WaitUntil([&] { return !Hear(meter).value.empty(); })) << "levels shown";
+    valueEvents = 0;
+    std::set<std::string> values;
+    const DWORD start = GetTickCount();
+    WaitUntil([&] {
+        const std::string value = Hear(meter).value;
+        EXPECT_TRUE(value.size() >= 2 && value.back() == '%') << value;
+        values.insert(value);
+        return false;
+    }, 2000);
+    const DWORD seconds = (GetTickCount() - start + 999) / 1000;
+    EXPECT_GE(values.size(), 2u) << "the value follows the level";
+    EXPECT_GE(valueEvents, 1);
+    EXPECT_LE(valueEvents, static_cast<int>(4 * seconds + 1)) << "levels come 20 a second; events at most 4";
+    UnhookWinEvent(hook);
+
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 end", kWaitMs));
+    ExitWithNo(client, main);
+    CoUninitialize();
+}
+
+// Without the mouse: Tab walks the main window (Record button, log) and the
+// settings dialog in their order, and the focus on the Record button is seen.
+TEST(ClientRun, TabWalksTheMainWindowAndTheSettingsDialog) {
+    Bench s;
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    MakeForeground(main);
+    HWND button = GetDlgItem(main, IDC_MAIN_RECORD);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(main) == button; }, 3000)) << "the window opens on the Record button";
+
+    Sleep(200);
+    const Canvas focused = CaptureWindow(button);
+    for (const int id : {IDC_MAIN_LOG, IDC_MAIN_RECORD, IDC_MAIN_LOG}) {
+        PressKey(VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(main) == GetDlgItem(main, id); }, 3000)) << "Tab to " << id;
+    }
+    Sleep(200);
+    const Canvas unfocused = CaptureWindow(button);
+    int differ = 0;
+    for (int y = 0; y < focused.Height() && y < unfocused.Height(); ++y)
+        for (int x = 0; x < focused.Width() && x < unfocused.Width(); ++x)
+            differ += focused.Pixel(x, y) != unfocused.Pixel(x, y);
+    EXPECT_GT(differ, 20) << "a focus mark on the button";
+
+    // With the focus in the log, F5 still starts and Esc still stops.
+    PressKey(VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return Recording(main); }));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    EXPECT_EQ(FocusOf(main), GetDlgItem(main, IDC_MAIN_LOG));
+
+    // The settings dialog from the menu by keys, walked to its end and round.
+    for (const WORD key : {static_cast<WORD>(VK_MENU), static_cast<WORD>('F'), static_cast<WORD>('S')}) PressKey(key);
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialog(client.Id(), "Settings")) != nullptr; }, 5000);
+    ASSERT_NE(dialog, nullptr) << "Settings reached from the menu";
+    const int order[] = {IDC_SETTINGS_SERVER, IDC_SETTINGS_CHANNEL, IDC_SETTINGS_USER, IDC_SETTINGS_PASSWORD,
+                         IDC_SETTINGS_PROMPT, IDC_SETTINGS_HOTKEYS, IDOK, IDCANCEL, IDHELP, IDC_SETTINGS_SERVER};
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, order[0]); }, 3000));
+    for (std::size_t i = 1; i < sizeof order / sizeof order[0]; ++i) {
+        PressKey(VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, order[i]); }, 3000))
+            << "Tab to " << order[i];
+    }
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000));
+    ExitWithNo(client, main);
+}
+
+// At 144 and 192 DPI the log's font and the Record button's lamp grow with the
+// dialog, the meter keeps its segments, and every control stays inside the
+// window. The prefix's DPI is read by each program as it starts.
+TEST(ClientRun, InProportionAtEveryDpi) {
+    RegValueGuard logPixels(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
+    Bench s({"--levels", "04,06,08,06"});
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    int lamp96 = 0;
+    for (const DWORD dpi : {96u, 144u, 192u}) {
+        SCOPED_TRACE(testing::Message() << dpi << " DPI");
+        logPixels.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        Process client;
+        HWND main = client.WaitForWindow();
+        ASSERT_NE(main, nullptr);
+        PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return Recording(main); }));
+        ASSERT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_LOG).find("Connected to") != std::string::npos; }));
+        Sleep(700);  // some levels
+        CaptureWindow(main).Save("app", "dpi" + std::to_string(dpi));
+
+        // Each log line starts with its time, so the tops of the first two
+        // lines are a line height apart; the lamp's width is its red columns'.
+        const std::vector<int> lines = RunStarts(Marked(CaptureControl(main, IDC_MAIN_LOG), true, Bright));
+        const std::vector<int> red = Marked(CaptureControl(main, IDC_MAIN_RECORD), false, Red);
+        ASSERT_GE(lines.size(), 2u);
+        ASSERT_FALSE(red.empty());
+        const int pitch = lines[1] - lines[0];
+        const int lamp = red.back() - red.front() + 1;
+        // The font's 13 pixels at 96 DPI, as the font mapper rounds them.
+        EXPECT_NEAR(pitch, MulDiv(13, dpi, 96), 1);
+        if (dpi == 96) {
+            lamp96 = lamp;
+            EXPECT_GE(lamp, 20);
+        } else {
+            EXPECT_NEAR(lamp, MulDiv(lamp96, dpi, 96), 1);
+        }
+        EXPECT_GE(RunStarts(Marked(CaptureControl(main, IDC_MAIN_LEVEL), false, Bright)).size(), 3u)
+            << "lit segments with stripes between them";
+
+        RECT area;
+        GetClientRect(main, &area);
+        for (const int id : {IDC_MAIN_RECORD, IDC_MAIN_RECORD_LABEL, IDC_MAIN_LOG, IDC_MAIN_LEVEL, IDC_MAIN_STATUS}) {
+            RECT r;
+            GetWindowRect(GetDlgItem(main, id), &r);
+            MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= area.right && r.bottom <= area.bottom)
+                << "control " << id << " cut off";
+        }
+
+        PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return Idle(main); }));
+
+        // The about box is laid out around its picture, 340 pixels wide at 96 DPI.
+        PostMessageA(main, WM_COMMAND, CM_ABOUT, 0);
+        HWND about = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(client.Id(), "About QDX Remote Control")) != nullptr; }));
+        Sleep(300);
+        CaptureWindow(about).Save("app", "about" + std::to_string(dpi));
+        RECT picture, ok, box;
+        GetWindowRect(GetDlgItem(about, IDC_ABOUT_PICTURE), &picture);
+        GetWindowRect(GetDlgItem(about, IDOK), &ok);
+        GetClientRect(about, &box);
+        MapWindowPoints(about, nullptr, reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_NEAR(picture.right - picture.left, MulDiv(340, dpi, 96), 1);
+        EXPECT_TRUE(ok.right <= box.right && ok.bottom <= box.bottom) << "OK cut off";
+        if (dpi == 96) {  // moved to a monitor of 192 DPI, as the system would tell it
+            SendMessageA(about, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
+            EXPECT_TRUE(WaitUntil([&] {
+                GetWindowRect(GetDlgItem(about, IDC_ABOUT_PICTURE), &picture);
+                return picture.right - picture.left == 680;
+            }, 3000));
+        }
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+        ExitWithNo(client, main);
+    }
 }

@@ -13,8 +13,9 @@
 #include "app/maindialog.h"
 #include "client_driver.h"
 #include "net/link_messages.h"
-#include "res/resource.h"
 #include "log/activitylog.h"
+#include "res/resource.h"
+#include "ui/dpi.h"
 
 namespace {
 
@@ -261,4 +262,31 @@ TEST_F(MainDialogTest, SettingsClosedWithTheWindowLeaveTheHotKeysFree) {
     // Keys taken for no window would belong to this thread from now on.
     EXPECT_TRUE(RegisterHotKey(nullptr, 0x7FF0, 0, VK_F5));
     UnregisterHotKey(nullptr, 0x7FF0);
+}
+
+// Moved to a monitor of another DPI: the lamps and the log font are made again
+// at its size, and back. (Wine has one DPI for all, so the message is sent here
+// as the system would send it.)
+TEST_F(MainDialogTest, AnotherDpiRemakesTheLampsAndTheLogFont) {
+    RunMain([&](Scripted& d) {
+        for (const int dpi : {192, 144, 96}) {
+            SCOPED_TRACE(testing::Message() << dpi << " DPI");
+            RECT window;
+            GetWindowRect(d.Hwnd(), &window);
+            SendMessageA(d.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+            BUTTON_IMAGELIST images = {};
+            SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&images));
+            int width = 0, height = 0;
+            ASSERT_NE(images.himl, nullptr);
+            ImageList_GetIconSize(images.himl, &width, &height);
+            EXPECT_EQ(width, MulDiv(32, dpi, 96));
+            EXPECT_EQ(height, width);
+            EXPECT_TRUE(Grey(ButtonIconCentre(d.Hwnd())));
+            LOGFONTA font = {};
+            HGDIOBJ shown = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_LOG, WM_GETFONT, 0, 0));
+            ASSERT_EQ(shown, LogView.font.Get());
+            GetObjectA(shown, sizeof font, &font);
+            EXPECT_EQ(font.lfHeight, MulDiv(13, dpi, 96));
+        }
+    });
 }

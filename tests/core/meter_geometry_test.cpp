@@ -7,16 +7,17 @@ using namespace meter;
 
 TEST(MeterGeometry, ScaleClampsAndMapsLevelsToColumns) {
     struct {
-        int level, width, clamped, x;
+        int level, width, clamped, x, percent;  // percent: what a screen reader hears, rounded
     } cases[] = {
-        {-36, 192, -36, 0},   {-100, 192, -36, 0}, {0, 192, 0, 144},   {12, 192, 12, 192},
-        {127, 192, 12, 192},  {-10, 298, -10, 161}, {-5, 298, -5, 192}, {0, 298, 0, 223},  // 223.5 truncates
-        {1, 298, 1, 229},     {-35, 47, -35, 0},   {12, 0, 12, 0},
+        {-36, 192, -36, 0, 0},    {-100, 192, -36, 0, 0}, {0, 192, 0, 144, 75},   {12, 192, 12, 192, 100},
+        {127, 192, 12, 192, 100}, {-10, 298, -10, 161, 54}, {-5, 298, -5, 192, 65}, {0, 298, 0, 223, 75},  // 223.5 truncates
+        {1, 298, 1, 229, 77},     {-35, 47, -35, 0, 2},   {12, 0, 12, 0, 100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "level " << c.level << " width " << c.width);
         EXPECT_EQ(ClampLevel(c.level), c.clamped);
         EXPECT_EQ(LevelX(c.clamped, c.width), c.x);
+        EXPECT_EQ(LevelPercent(c.level), c.percent);
     }
 }
 

@@ -1,0 +1,36 @@
+// Pixel sizes at the DPI of a window. What the program draws itself (fonts,
+// lamps, the meter's patterns, the about picture) is designed in pixels at
+// 96 DPI and scaled with these; dialogs scale by themselves through their
+// dialog units.
+#pragma once
+
+#include <windows.h>
+
+constexpr UINT kBaseDpi = 96;
+
+// Sent when a window moves to a monitor of another DPI (to the top-level
+// window, then to each child); older headers lack them.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
+// The DPI of the monitor a window is on where the system keeps one per window
+// (Windows 10 and later), else the system's; 96 when neither can be read.
+UINT WindowDpi(HWND window);
+
+// A length in pixels at 96 DPI, at another DPI (rounded to the nearest pixel).
+inline int ScaleForDpi(int pixels, UINT dpi) { return ::MulDiv(pixels, static_cast<int>(dpi), kBaseDpi); }
+
+// A control of a dialog keeps the font it was given when the dialog moves to
+// a monitor of another DPI (the system would give it the dialog's font again);
+// its owner makes it a new one. Nothing on systems before Windows 10 (1703).
+void KeepControlFontOnDpiChange(HWND control);
+
+// A bitmap resource stretched to its size at the DPI (as it is at 96), or null.
+HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi);
+
+// An icon resource at `size` pixels (a size at 96 DPI) scaled to the DPI, or null.
+HICON LoadIconForDpi(HINSTANCE instance, LPCSTR name, int size, UINT dpi);
