@@ -664,4 +664,5 @@ TEST(Shell, HelpRoutesOpenTheReaderOrThePagesAsSetOrChosen) {
     EXPECT_FALSE(DisplayHelpContents(nullptr, 110));
     Sleep(1000);
     EXPECT_TRUE(browser.Opened().empty());
+    SetHelpReader(nullptr);
 }

@@ -246,6 +246,8 @@ struct World {
     qdxtest::RegKeySnapshot folders{HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Folders"};
     qdxtest::RegKeySnapshot uninstallEntry{HKEY_LOCAL_MACHINE, kUninstallKey};
     qdxtest::RegValueGuard programFilesDir{HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"};
+    // The help shortcut follows this setting; a test program before may have left it.
+    qdxtest::RegValueGuard helpReader{HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader"};
     Paths p;
     Processes processes;
     Bytes package, program, help;  // the built package and its first two files
@@ -272,6 +274,7 @@ protected:
         p.programFiles = p.root + "\\Program Files";
         CreateDirectoryA(p.programFiles.c_str(), nullptr);
         world->programFilesDir.SetText(p.programFiles);
+        world->helpReader.Remove();
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
         p.maker = p.programFiles + "\\Tallowind";
         p.installFolder = p.maker + "\\QDXRemote";
