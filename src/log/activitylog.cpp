@@ -86,9 +86,28 @@ void AppendLogView(const char* text) {
         LogView.alert = false;
         InvalidateView();
     }
+    if (!text) text = "";
+    const unsigned before = LogView.tail.Length();
     LogView.tail.Append(text);
     if (!LogView.view) return;
-    SendToView(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(LogView.tail.Text()));
+    // The view holds what the tail held: the line goes on at its end and what
+    // the tail cut goes from its front, so the control lays out only what
+    // changed. A view that holds anything else is given the whole tail.
+    const unsigned added = static_cast<unsigned>(std::strlen(text));
+    const unsigned cut = before + added - LogView.tail.Length();
+    DWORD_PTR shown = 0;
+    if (cut <= before &&
+        ::SendMessageTimeoutA(LogView.view, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kViewTimeoutMillis, &shown) &&
+        shown == before) {
+        SendToView(EM_SETSEL, before, static_cast<LPARAM>(before));
+        SendToView(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+        if (cut > 0) {
+            SendToView(EM_SETSEL, 0, static_cast<LPARAM>(cut));
+            SendToView(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        }
+    } else {
+        SendToView(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(LogView.tail.Text()));
+    }
     WPARAM caret = LogView.tail.CaretPosition();
     SendToView(EM_SETSEL, caret, static_cast<LPARAM>(caret));
     SendToView(EM_SCROLLCARET, 0, 0);

@@ -233,14 +233,14 @@ TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
                                 0, 0, 380, 260, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(edit, nullptr);
     LogView.view = edit;
-    for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut
+    SetWindowTextA(edit, "text of somebody else");  // replaced by the tail at the next line
+    for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut (lines added, front cut)
         testTime = At(2013, 3, 5, 12, i / 60, i % 60);
-        WriteLogLine(("status line number " + std::to_string(i) + std::string(60, '.')).c_str());
+        WriteLogLine(("status line number " + std::to_string(i) + std::string(60 + i % 7, '.')).c_str());
+        std::string shown(LogTail::kCapacity, '\0');
+        shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
+        ASSERT_EQ(shown, std::string(LogView.tail.Text())) << "line " << i;
     }
-    ASSERT_GT(LogView.tail.Length(), 0u);
-    std::string shown(LogTail::kCapacity, '\0');
-    shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
-    EXPECT_EQ(shown, std::string(LogView.tail.Text()));
     DWORD start = 0, end = 0;
     SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, LogView.tail.Length() - 2);
