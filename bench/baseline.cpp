@@ -16,7 +16,8 @@
 // With --with PART,... it also does, before its dialog shows, the named part
 // of what the client does at its start, so that the start-up measure can tell
 // what each part costs: dlls (loads the libraries the client links and the
-// baseline does not, and starts the common controls), file (reads its own
+// baseline does not, comctl32 and shell32, and starts the common controls),
+// ole32 (loads that library too), file (reads its own
 // file's end, as the client reads its run mode marker), log (appends a line to
 // a file in %TEMP%), icons (loads the client's eight icons: two window icons,
 // three 16 x 16 tray lamps, three full-size lamps), tray (adds a tray icon),
@@ -222,11 +223,12 @@ bool Part(const char* commandLine, const char* name) {
 // hot keys go again at the end.
 void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
     if (Part(commandLine, "dlls")) {
-        for (const char* dll : {"comctl32.dll", "shell32.dll", "ole32.dll"}) LoadLibraryA(dll);
+        for (const char* dll : {"comctl32.dll", "shell32.dll"}) LoadLibraryA(dll);
         if (auto init = reinterpret_cast<void(WINAPI*)()>(
                 reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("comctl32.dll"), "InitCommonControls"))))
             init();
     }
+    if (Part(commandLine, "ole32")) LoadLibraryA("ole32.dll");
     if (Part(commandLine, "file")) {
         char path[MAX_PATH];
         GetModuleFileNameA(nullptr, path, sizeof path);

@@ -62,12 +62,11 @@ void MainDialog::InitDialog() {
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     LoadLamps();
-    AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
-    ApplyRecordDisplay();
+    ApplyRecordDisplay();  // adds the tray icon too
 }
 
 void MainDialog::DestroyDialog() {

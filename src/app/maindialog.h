@@ -43,8 +43,7 @@ public:
     static bool OpenWebPage(const char* pageKey);
 
     // Tray icon and hot keys.
-    void AddNotifyIcon();
-    void UpdateNotifyIcon();  // adds the icon again when the shell has lost it
+    void UpdateNotifyIcon();  // adds the icon the first time, and again when the shell has lost it
     void RemoveNotifyIcon();
     void HotKeyStart();
     void HotKeyStop();
@@ -76,6 +75,7 @@ private:
     unsigned char prompting = 0;  // CmRecord is asking for the record data
     unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
+    bool trayAdded = false;       // the shell took the tray icon
     QDXConnect worker;
     // The lamps, loaded once (see LoadLamps): the Record button's as one-image
     // lists at the icons' own size, the tray's as 16 x 16 icons.
