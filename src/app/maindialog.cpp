@@ -61,7 +61,7 @@ void MainDialog::InitDialog() {
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
-    LoadLamps();
+    LoadLamps(kLampCount);
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
@@ -89,14 +89,16 @@ void MainDialog::DestroyDialog() {
 // BM_SETIMAGE gives it until the button is destroyed (9 KB more per change),
 // and each LoadImage leaves a little behind too. An image list handed over
 // with BCM_SETIMAGELIST is only referred to, and the shell copies tray icons.
-void MainDialog::LoadLamps() {
+// A button lamp is made the first time it is shown (some 6 ms each under
+// Wine): the start needs only the grey one.
+void MainDialog::LoadLamps(Lamp button) {
     static const int kIconIds[kLampCount] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
     for (int lamp = 0; lamp < kLampCount; ++lamp) {
         const LPCSTR name = MAKEINTRESOURCEA(kIconIds[lamp]);
         if (!trayLamps[lamp])
             trayLamps[lamp].Reset(static_cast<HICON>(
                 ::LoadImageA(AppInstance(), name, IMAGE_ICON, kTrayLampSize, kTrayLampSize, 0)));
-        if (buttonLamps[lamp]) continue;
+        if (lamp != button || buttonLamps[lamp]) continue;
         qdx::UniqueIcon icon(
             static_cast<HICON>(::LoadImageA(AppInstance(), name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
         ICONINFO info = {};
@@ -114,6 +116,7 @@ void MainDialog::LoadLamps() {
 void MainDialog::ShowRecordLamp(Lamp lamp) {
     BUTTON_IMAGELIST images = {};
     if (lamp != kLampCount) {
+        if (!buttonLamps[lamp]) LoadLamps(lamp);
         images.himl = buttonLamps[lamp].Get();
         if (!images.himl) return;
     }

@@ -59,7 +59,7 @@ private:
     void PollHeldHotKeys();
 
     enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
-    void LoadLamps();
+    void LoadLamps(Lamp button);  // the tray's lamps, and that button lamp (kLampCount: none)
     void ShowRecordLamp(Lamp lamp);
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
