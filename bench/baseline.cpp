@@ -270,11 +270,7 @@ void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFY
         strcpy(tray->szTip, "QDX Link Baseline");
         notify = reinterpret_cast<Notify>(
             reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
-        if (notify) {
-            notify(NIM_ADD, tray);
-            tray->uFlags = NIF_ICON;
-            notify(NIM_MODIFY, tray);  // the client sets its lamp of the moment at once
-        }
+        if (notify) notify(NIM_ADD, tray);
     }
     if (Part(commandLine, "hotkeys")) {
         RegisterHotKey(window, 0, 0x4000, VK_F5);
