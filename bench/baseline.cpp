@@ -12,12 +12,24 @@
 // With --button-icons it also shows the run state as a lamp on button 101
 // the way a button is told about a new icon (LoadImage, BM_SETIMAGE, and
 // DestroyIcon on the icon it gave back), to measure what those calls cost.
+//
+// With --with PART,... it also does, before its dialog shows, the named part
+// of what the client does at its start, so that the start-up measure can tell
+// what each part costs: dlls (loads the libraries the client links and the
+// baseline does not, comctl32 and shell32, and starts the common controls),
+// ole32 (loads that library too), file (reads its own
+// file's end, as the client reads its run mode marker), log (appends a line to
+// a file in %TEMP%), icons (loads the client's eight icons: two window icons,
+// three 16 x 16 tray lamps, three full-size lamps), tray (adds a tray icon),
+// hotkeys (registers F5 and F8), controls (a status bar and a tool tip).
 #include <winsock2.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -198,11 +210,98 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 
 }  // namespace
 
+// Shell_NotifyIconA, found at run time: linking shell32 would load it at every start.
+using Notify = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
+Notify notify = nullptr;
+
+bool Part(const char* commandLine, const char* name) {
+    const char* with = commandLine ? strstr(commandLine, "--with ") : nullptr;
+    return with && strstr(with, name);
+}
+
+// The parts of the client's start named by --with; the tray icon and the
+// hot keys go again at the end.
+void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
+    if (Part(commandLine, "dlls")) {
+        for (const char* dll : {"comctl32.dll", "shell32.dll"}) LoadLibraryA(dll);
+        if (auto init = reinterpret_cast<void(WINAPI*)()>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("comctl32.dll"), "InitCommonControls"))))
+            init();
+    }
+    if (Part(commandLine, "ole32")) LoadLibraryA("ole32.dll");
+    if (Part(commandLine, "file")) {
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            char end[16];
+            DWORD got = 0;
+            SetFilePointer(f, -16, nullptr, FILE_END);
+            ReadFile(f, end, sizeof end, &got, nullptr);
+            CloseHandle(f);
+        }
+    }
+    if (Part(commandLine, "log")) {
+        char path[MAX_PATH + 32];
+        GetTempPathA(MAX_PATH, path);
+        strcat(path, "qdxbaseline-log.txt");
+        HANDLE f = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            const char line[] = "12:00:00 QDX Remote Control Run\r\n";
+            DWORD written = 0;
+            SetFilePointer(f, 0, nullptr, FILE_END);
+            WriteFile(f, line, sizeof line - 1, &written, nullptr);
+            CloseHandle(f);
+        }
+    }
+    if (Part(commandLine, "icons")) {
+        for (int i = 0; i < 8; ++i) {
+            int size = i < 2 ? (i == 0 ? 32 : 16) : i < 5 ? 16 : 0;
+            LoadImageA(instance, MAKEINTRESOURCEA(3 + i % 2), IMAGE_ICON, size, size, size ? 0 : LR_DEFAULTCOLOR);
+        }
+    }
+    if (Part(commandLine, "tray")) {
+        tray->cbSize = NOTIFYICONDATAA_V1_SIZE;
+        tray->hWnd = window;
+        tray->uID = 24;
+        tray->uFlags = NIF_ICON | NIF_TIP;
+        tray->hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(3), IMAGE_ICON, 16, 16, 0));
+        strcpy(tray->szTip, "QDX Link Baseline");
+        notify = reinterpret_cast<Notify>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
+        if (notify) notify(NIM_ADD, tray);
+    }
+    if (Part(commandLine, "hotkeys")) {
+        RegisterHotKey(window, 0, 0x4000, VK_F5);
+        RegisterHotKey(window, 1, 0x4000, VK_F8);
+    }
+    if (Part(commandLine, "controls")) {
+        CreateWindowExA(0, "msctls_statusbar32", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance,
+                        nullptr);
+        CreateWindowExA(WS_EX_TOPMOST, "tooltips_class32", nullptr, WS_POPUP, 0, 0, 0, 0, window, nullptr, instance,
+                        nullptr);
+    }
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     link.buttonIcons = commandLine && strstr(commandLine, "--button-icons");
     link.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    link.window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, DialogProc, 0);
+    // The dialog is made hidden, gets the parts, and shows as its template says.
+    NOTIFYICONDATAA tray = {};
+    DLGTEMPLATE* shown = nullptr;
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(1), RT_DIALOG);
+    if (found) {
+        const DWORD size = SizeofResource(instance, found);
+        shown = static_cast<DLGTEMPLATE*>(malloc(size));
+        memcpy(shown, LockResource(LoadResource(instance, found)), size);
+        shown->style &= ~WS_VISIBLE;
+    }
+    link.window = shown ? CreateDialogIndirectParamA(instance, shown, nullptr, DialogProc, 0) : nullptr;
+    free(shown);
     if (!link.window) return 1;
+    StartParts(instance, commandLine, link.window, &tray);
+    ShowWindow(link.window, SW_SHOW);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageA(link.window, &msg)) {
@@ -215,5 +314,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         WaitForSingleObject(link.thread, 5000);
         CloseHandle(link.thread);
     }
+    if (tray.cbSize && notify) notify(NIM_DELETE, &tray);
     return 0;
 }

@@ -6,7 +6,7 @@ virtual desktop, substitute recorders (the host build, with --timestamps),
 the client or the baseline program, and the Windows driver qdxbench.exe that
 works their windows; samples the Wine processes from /proc; prints a table.
 
-    bench.py BUILD_DIR [--quick] [--only stop,flood,startup,size,soak]
+    bench.py BUILD_DIR [--quick] [--only stop,log,flood,startup,size,soak]
 """
 import argparse
 import json
@@ -172,27 +172,81 @@ class Bench:
         return lat
 
     # --- measures ----------------------------------------------------------
+    def deaf_listener(self):
+        """A listener whose backlog is full: a connect to it waits until its budget ends."""
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(0)
+        address = listener.getsockname()
+        fillers = []
+        for _ in range(8):
+            c = socket.socket()
+            c.setblocking(False)
+            c.connect_ex(address)
+            fillers.append(c)
+        time.sleep(0.2)
+        return [listener] + fillers, "127.0.0.1:%d" % address[1]
+
     def bench_stop(self):
         runs = 20 if self.quick else 100
         rows = []
         client = self.start_program("qdxremote")
         for name, options in [("levels every 20 ms", ["--level-ms", "20"]),
                               ("levels every 150 ms", ["--level-ms", "150"]),
-                              ("silent after the record request", ["--silence-after", "0"])]:
-            tag = "stop-" + options[0].strip("-")
-            rec, server, log = self.recorder(tag, *options)
+                              ("silent after the record request", ["--silence-after", "0"]),
+                              ("waiting for the login reply", ["--no-reply"]),
+                              ("connecting (no server sees it: the stop to the run's end in the client's log)",
+                               None)]:
+            tag = "stop-" + (options[0].strip("-") if options else "connect")
+            if options:
+                rec, server, log = self.recorder(tag, *options)
+            else:
+                sockets, server = self.deaf_listener()
             self.settings(Server=server)
             out = os.path.join(self.out, tag + ".txt")
             self.wine([self.exe("qdxbench"), "stop", "--title", CLIENT_TITLE, "--runs", str(runs),
                        "--logs", winpath(self.logs), "--out", winpath(out)], tag, timeout=600)
             time.sleep(0.5)
-            lat = self.stop_latencies(out, log)
+            if options:
+                lat = self.stop_latencies(out, log)
+                self.stop(rec)
+            else:
+                lat = [float(l.split()[3]) for l in open(out) if l.startswith("stop ") and int(l.split()[2]) > 0]
+                for so in sockets:
+                    so.close()
             rows.append("%s: median %.1f, p99 %.1f, max %.1f ms (n=%d)" % (
                 name, statistics.median(lat), percentile(lat, 99), max(lat), len(lat)))
-            self.stop(rec)
         self.stop(client)
         self.results.append(("Stop: stop command to the recorder seeing the close",
                              "bench/run.sh (qdxbench stop, %d recordings each)" % runs, "; ".join(rows)))
+
+    def bench_log(self):
+        lines = 100 if self.quick else 300
+        out = os.path.join(self.out, "logview.txt")
+        self.wine([self.exe("qdxbench"), "logview", "--lines", str(lines), "--rounds", "3", "--out", winpath(out)],
+                  "logview", timeout=600)
+        way = {"new": [], "old": []}
+        for line in open(out):
+            _, k, ms = line.split()
+            way[k].append(float(ms))
+        self.results.append((
+            "Log line: one line added to a full log view, painting included, now against setting the whole text",
+            "bench/run.sh (qdxbench logview, %d lines each way, 3 rounds taking turns)" % lines,
+            "added at the end: median %.2f, p99 %.2f ms; whole text set: median %.2f, p99 %.2f ms" % (
+                statistics.median(way["new"]), percentile(way["new"], 99),
+                statistics.median(way["old"]), percentile(way["old"], 99))))
+        runs = 20 if self.quick else 100
+        client = self.start_program("qdxremote")
+        self.settings(Server="127.0.0.1:%d" % free_port())
+        out = os.path.join(self.out, "refused.txt")
+        self.wine([self.exe("qdxbench"), "refused", "--title", CLIENT_TITLE, "--runs", str(runs),
+                   "--logs", winpath(self.logs), "--out", winpath(out)], "refused", timeout=600)
+        self.stop(client)
+        ms = [float(l.split()[1]) for l in open(out) if l.startswith("refused ")]
+        self.results.append((
+            "Refused run: the record command to the idle state again (port with no listener)",
+            "bench/run.sh (qdxbench refused, %d runs)" % runs,
+            "median %.1f, p99 %.1f, max %.1f ms" % (statistics.median(ms), percentile(ms, 99), max(ms))))
 
     def bench_flood(self):
         rounds = 2 if self.quick else 5
@@ -224,20 +278,38 @@ class Bench:
             "flood median/max %.1f/%.1f ms, 20 ms levels %.1f/%.1f ms" % (
                 statistics.median(f_stop), max(f_stop), statistics.median(s_stop), max(s_stop))))
 
+    # What the client does at its start beyond the minimal dialog program, in
+    # the order it does it, each step measured as the baseline doing it too.
+    STARTUP_PARTS = ["dlls", "ole32", "file", "log", "icons", "controls", "tray", "hotkeys"]
+
     def bench_startup(self):
-        runs = 3 if self.quick else 10
+        runs = 5 if self.quick else 30
         out = os.path.join(self.out, "startup.txt")
-        self.wine([self.exe("qdxbench"), "startup", "--exe", winpath(self.exe("qdxremote")), "--title", CLIENT_TITLE,
-                   "--exe", winpath(self.exe("qdxbaseline")), "--title", BASELINE_TITLE,
-                   "--runs", str(runs), "--out", winpath(out)], "startup", timeout=600)
-        times = {0: [], 1: []}
+        programs = [("qdxremote", CLIENT_TITLE, "-"), ("qdxbaseline", BASELINE_TITLE, "-")]
+        for i in range(len(self.STARTUP_PARTS)):
+            programs.append(("qdxbaseline", BASELINE_TITLE, ",".join(self.STARTUP_PARTS[:i + 1])))
+        args = [self.exe("qdxbench"), "startup", "--runs", str(runs), "--out", winpath(out)]
+        for exe, title, _ in programs:
+            args += ["--exe", winpath(self.exe(exe)), "--title", title]
+        args += ["--with"] + [w for _, _, w in programs]
+        self.wine(args, "startup", timeout=900)
+        times = {k: [] for k in range(len(programs))}
         for line in open(out):
             _, k, ms = line.split()
             times[int(k)].append(float(ms))
-        c, b = statistics.median(times[0]), statistics.median(times[1])
+        # Under load a start can take twice its time: the fastest quarter tells the parts apart better.
+        med = [statistics.median(times[k]) for k in range(len(programs))]
+        fast = [percentile(times[k], 25) for k in range(len(programs))]
+        c, b = med[0], med[1]
+        steps = []
+        for i, part in enumerate(self.STARTUP_PARTS):
+            steps.append("%s %+.0f (%+.0f)" % (part, med[i + 2] - med[i + 1], fast[i + 2] - fast[i + 1]))
         self.results.append(("Start-up: process start to visible main window, against the minimal dialog program",
                              "bench/run.sh (qdxbench startup, %d starts each, taking turns)" % runs,
-                             "client median %.0f ms, minimal dialog %.0f ms: %.2fx" % (c, b, c / b)))
+                             "client median %.0f ms, minimal dialog %.0f ms: %.2fx (first quartiles %.0f and %.0f ms: "
+                             "%.2fx); the minimal dialog doing the client's parts in turn (ms added by each, medians "
+                             "and first quartiles): %s; all parts %.0f (%.0f) ms" % (
+                                 c, b, c / b, fast[0], fast[1], fast[0] / fast[1], ", ".join(steps), med[-1], fast[-1])))
 
     def bench_size(self):
         rows = []
@@ -420,7 +492,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
     ap.add_argument("--quick", action="store_true")
-    ap.add_argument("--only", default="size,startup,stop,flood,soak")
+    ap.add_argument("--only", default="size,startup,stop,log,flood,soak")
     ap.add_argument("--soak-cycles", type=int)
     a = ap.parse_args()
     Bench(a.build, a.quick, a.soak_cycles).run(a.only.split(","))

@@ -8,6 +8,9 @@
 //   qdxbench stop    --title T --runs N --out FILE [--hold-ms MIN MAX]
 //   qdxbench flood   --title T --rounds N --probe-ms MS --out FILE
 //   qdxbench startup --exe A --title TA --exe B --title TB --runs N --out FILE
+//                    [--with - PARTS ...]   (one per program: "--with PARTS" added to its command)
+//   qdxbench refused --title T --runs N --logs DIR --out FILE
+//   qdxbench logview --lines N --rounds N --out FILE
 //   qdxbench soak    --title T --servers S1,S2,.. --cycles N --samples 1,10,..
 //                    --hold-ms MS --sync DIR --out FILE [--logs DIR]
 //
@@ -26,7 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "core/logtail.h"
 #include "kernel_handles.h"
+#include "log/activitylog.h"
 
 namespace {
 
@@ -235,7 +240,7 @@ private:
 // One recording: record, wait for the recording state (or for the run to end
 // by itself), hold it, stop, wait for the idle state. stopAt gets the
 // wall-clock time of the stop command, 0 when the run had ended before.
-bool OneRun(Target& t, RunEnds& ends, DWORD holdMs, long long* stopAt) {
+bool OneRun(Target& t, RunEnds& ends, DWORD holdMs, long long* stopAt, double* endMs = nullptr) {
     *stopAt = 0;
     if (!WaitUntil([&] { return t.Idle(); }, kRunLimitMs)) return false;
     int before = ends.Count();
@@ -250,8 +255,10 @@ bool OneRun(Target& t, RunEnds& ends, DWORD holdMs, long long* stopAt) {
         kRunLimitMs);
     if (!ended) {
         *stopAt = WallMicros();
+        const double stopped = NowMs();
         t.Command(kStop);
-        if (!WaitUntil([&] { return ends.Count() > before; }, kRunLimitMs)) return false;
+        if (!WaitUntil([&] { return ends.Count() > before; }, kRunLimitMs, 1)) return false;
+        if (endMs) *endMs = NowMs() - stopped;
     }
     return WaitUntil([&] { return t.Idle(); }, kRunLimitMs);
 }
@@ -263,8 +270,9 @@ FILE* OpenOut(const Args& a) {
     return f;
 }
 
-// Stop latency: one line per run, "stop RUN WALL_US"; the recorder's log
-// tells when it saw each close.
+// Stop latency: one line per run, "stop RUN WALL_US END_MS"; the recorder's
+// log tells when it saw each close, END_MS when the run's end reached the
+// client's log (for a connect that no server sees).
 int CmdStop(const Args& a) {
     Target t(a.Get("title", "QDX Remote Control"));
     if (!t.Find()) return 3;
@@ -277,13 +285,14 @@ int CmdStop(const Args& a) {
     int runs = a.Int("runs", 100);
     for (int i = 1; i <= runs; ++i) {
         long long stopAt = 0;
+        double endMs = 0;
         // A random hold, so that the stops fall at every phase of the level period.
         DWORD holdMs = static_cast<DWORD>(std::uniform_int_distribution<int>(lo, hi)(rng));
-        if (!OneRun(t, ends, holdMs, &stopAt)) {
+        if (!OneRun(t, ends, holdMs, &stopAt, &endMs)) {
             fprintf(stderr, "qdxbench: run %d did not end\n", i);
             return 4;
         }
-        fprintf(out, "stop %d %lld\n", i, stopAt);
+        fprintf(out, "stop %d %lld %.3f\n", i, stopAt, endMs);
         fflush(out);
     }
     if (out != stdout) fclose(out);
@@ -336,13 +345,16 @@ int CmdStartup(const Args& a) {
     const std::vector<std::string> exes = a.values.count("exe") ? a.values.at("exe") : std::vector<std::string>();
     const std::vector<std::string> titles =
         a.values.count("title") ? a.values.at("title") : std::vector<std::string>();
-    if (exes.empty() || exes.size() != titles.size()) return 2;
+    // --with: one argument text per program ("-" for none), given after --with.
+    const std::vector<std::string> withs = a.values.count("with") ? a.values.at("with") : std::vector<std::string>();
+    if (exes.empty() || exes.size() != titles.size() || (!withs.empty() && withs.size() != exes.size())) return 2;
     FILE* out = OpenOut(a);
     if (!out) return 2;
     int runs = a.Int("runs", 10);
     for (int i = 0; i <= runs; ++i) {  // round 0 warms the prefix and the file cache
         for (size_t k = 0; k < exes.size(); ++k) {
             std::string command = "\"" + exes[k] + "\"";
+            if (!withs.empty() && withs[k] != "-") command += " --with " + withs[k];
             std::string folder = exes[k].substr(0, exes[k].find_last_of("\\/"));
             STARTUPINFOA si = {};
             si.cb = sizeof si;
@@ -434,11 +446,87 @@ int CmdSoak(const Args& a) {
     return 0;
 }
 
+// A run against a port nobody listens on: the record command to the idle
+// state again, the run's end in the log between ("refused MS").
+int CmdRefused(const Args& a) {
+    Target t(a.Get("title", "QDX Remote Control"));
+    if (!t.Find()) return 3;
+    RunEnds ends(t, a.Get("logs"));
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    for (int i = 1, runs = a.Int("runs", 50); i <= runs; ++i) {
+        if (!WaitUntil([&] { return t.Idle(); }, kRunLimitMs)) return 4;
+        const int before = ends.Count();
+        const double start = NowMs();
+        t.Command(kRecord);
+        if (!WaitUntil([&] { return ends.Count() > before && t.Idle(); }, kRunLimitMs, 1)) return 4;
+        fprintf(out, "refused %.3f\n", NowMs() - start);
+        fflush(out);
+    }
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
+// The log view's cost per line, painting included: an edit control like the
+// main window's (size, styles, font) given lines by the log (AppendLogView),
+// and the same lines given the way it used to be (the whole tail set again),
+// the two taking turns ("line new|old MS"). The view starts full, so the
+// 1,024-character cut comes in every two dozen lines or so.
+int CmdLogView(const Args& a) {
+    FILE* out = OpenOut(a);
+    if (!out) return 2;
+    HWND frame = CreateWindowExA(0, "STATIC", "log", WS_POPUP | WS_VISIBLE, 0, 0, 300, 120, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
+                                                   ES_AUTOVSCROLL | ES_WANTRETURN,
+                                0, 0, 218, 85, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!edit) return 3;
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font.Get()), 0);
+    auto pump = [] {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    };
+    LogTail oldTail;
+    auto oldWay = [&](const char* line) {
+        oldTail.Append(line);
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(oldTail.Text()));
+        WPARAM caret = oldTail.CaretPosition();
+        SendMessageA(edit, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+        SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+    };
+    const int lines = a.Int("lines", 100), rounds = a.Int("rounds", 3);
+    for (int round = 0; round < rounds; ++round) {
+        for (int way = 0; way < 2; ++way) {
+            const bool now = way == 0;
+            LogView.view = nullptr;
+            LogView.tail.Clear();
+            oldTail.Clear();
+            SetWindowTextA(edit, "");
+            if (now) LogView.view = edit;
+            for (int i = 0; i < lines + 120; ++i) {
+                char line[96];
+                snprintf(line, sizeof line, "12:%02d:%02d Connecting to 127.0.0.1:%d\r\n", i / 60 % 60, i % 60,
+                         2640 + i);
+                const double start = NowMs();
+                if (now) AppendLogView(line);
+                else oldWay(line);
+                UpdateWindow(edit);
+                pump();
+                if (i >= 120) fprintf(out, "line %s %.3f\n", now ? "new" : "old", NowMs() - start);
+            }
+        }
+    }
+    LogView.view = nullptr;
+    DestroyWindow(frame);
+    if (out != stdout) fclose(out);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fputs("usage: qdxbench set|stop|flood|startup|soak ... (see the head of qdxbench.cpp)\n", stderr);
+        fputs("usage: qdxbench set|stop|flood|startup|soak|refused|logview ... (see the head of qdxbench.cpp)\n", stderr);
         return 2;
     }
     std::string command = argv[1];
@@ -448,6 +536,8 @@ int main(int argc, char** argv) {
     if (command == "flood") return CmdFlood(a);
     if (command == "startup") return CmdStartup(a);
     if (command == "soak") return CmdSoak(a);
+    if (command == "refused") return CmdRefused(a);
+    if (command == "logview") return CmdLogView(a);
     fprintf(stderr, "qdxbench: unknown command %s\n", command.c_str());
     return 2;
 }

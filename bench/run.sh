@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark once and prints the table (also left in
 # build/bench/results.md). Not part of the test command; it gates nothing.
-#   bash bench/run.sh [--quick] [--only size,startup,stop,flood,soak]
+#   bash bench/run.sh [--quick] [--only size,startup,stop,log,flood,soak]
 # Needs the three trees built (it builds them) and Xvfb; about 15 minutes,
 # --quick about 3.
 set -euo pipefail

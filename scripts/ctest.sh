@@ -104,7 +104,15 @@ for i in 0 1 2 3; do
   count "${trees[$i]}" "$LOGDIR/${trees[$i]}.log" "$(cat "$LOGDIR/${trees[$i]}.seconds" 2>/dev/null || echo 0)"
 done
 
+# Process starts that failed inside Wine and were tried again (tests/support).
+retried=0
+for tree in win64 win32; do
+  log="$BUILD/$tree/Testing/Temporary/LastTest.log"
+  [ -f "$log" ] && retried=$((retried + $(grep -c '^\[ RETRIED  \]' "$log")))
+done
+
 echo
 printf '%s\n' "${summary[@]}"
+echo "$retried process starts retried after an error of Wine's"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

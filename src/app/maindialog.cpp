@@ -66,12 +66,11 @@ void MainDialog::InitDialog() {
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     AllowTaskbarCreated(hwnd, taskbarCreated);
-    AddNotifyIcon();
     AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
     AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
-    ApplyRecordDisplay();
+    ApplyRecordDisplay();  // adds the tray icon too
     // The focus mark on the Record button from the start, not only after the
     // first key: posted, so it comes after the dialog manager's own set-up of
     // the marks (which hides them when the window was opened by mouse).
@@ -110,7 +109,7 @@ void MainDialog::ApplyDpi(UINT newDpi) {
         oldButtonLamps[lamp] = std::move(buttonLamps[lamp]);
         trayLamps[lamp].Reset();
     }
-    LoadLamps();
+    LoadLamps(kLampCount);
     ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
 }
 
@@ -119,12 +118,14 @@ void MainDialog::ApplyDpi(UINT newDpi) {
 // BM_SETIMAGE gives it until the button is destroyed (9 KB more per change),
 // and each LoadImage leaves a little behind too. An image list handed over
 // with BCM_SETIMAGELIST is only referred to, and the shell copies tray icons.
-void MainDialog::LoadLamps() {
+// A button lamp is made the first time it is shown (some 6 ms each under
+// Wine): the start needs only the grey one.
+void MainDialog::LoadLamps(Lamp button) {
     static const int kIconIds[kLampCount] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
     for (int lamp = 0; lamp < kLampCount; ++lamp) {
         const LPCSTR name = MAKEINTRESOURCEA(kIconIds[lamp]);
         if (!trayLamps[lamp]) trayLamps[lamp].Reset(LoadIconForDpi(AppInstance(), name, kTrayLampSize, dpi));
-        if (buttonLamps[lamp]) continue;
+        if (lamp != button || buttonLamps[lamp]) continue;
         qdx::UniqueIcon icon(LoadIconForDpi(AppInstance(), name, kButtonLampSize, dpi));
         ICONINFO info = {};
         if (!icon || !::GetIconInfo(icon.Get(), &info)) continue;
@@ -141,6 +142,7 @@ void MainDialog::LoadLamps() {
 void MainDialog::ShowRecordLamp(Lamp lamp) {
     BUTTON_IMAGELIST images = {};
     if (lamp != kLampCount) {
+        if (!buttonLamps[lamp]) LoadLamps(lamp);
         images.himl = buttonLamps[lamp].Get();
         if (!images.himl) return;
     }

@@ -43,8 +43,7 @@ public:
     static bool OpenWebPage(const char* pageKey);
 
     // Tray icon and hot keys.
-    void AddNotifyIcon();
-    void UpdateNotifyIcon();  // adds the icon again when the shell has lost it
+    void UpdateNotifyIcon();  // adds the icon the first time, and again when the shell has lost it
     void RemoveNotifyIcon();
     void HotKeyStart();
     void HotKeyStop();
@@ -60,7 +59,7 @@ private:
     void PollHeldHotKeys();
 
     enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
-    void LoadLamps();
+    void LoadLamps(Lamp button);  // the tray's lamps, and that button lamp (kLampCount: none)
     // Remakes what the window draws in pixels (log font, lamps, window icons)
     // for a DPI: at start and when the window moves to another monitor.
     void ApplyDpi(UINT newDpi);
@@ -80,6 +79,7 @@ private:
     unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
     UINT dpi = 96;                // of the window, for its lamps and the log font
+    bool trayAdded = false;       // the shell took the tray icon
     QDXConnect worker;
     // The lamps, loaded once per DPI (see LoadLamps): the Record button's as
     // one-image lists of 32 x 32 pixels at 96 DPI, the tray's as 16 x 16 icons.

@@ -44,17 +44,17 @@ bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
 
 }  // namespace
 
-void MainDialog::AddNotifyIcon() {
-    SetTrayIcon(hwnd, NIM_ADD, trayLamps[kLampGrey].Get(), false);
-}
-
-// The icon with the lamp of the moment. A shell that no longer knows the icon
-// (it restarted, and its "TaskbarCreated" broadcast came or went unseen)
-// refuses the change: then the icon is added again, or a client closed to the
-// tray could not be reached any more.
+// The icon with the lamp of the moment: added the first time, changed after
+// that. Each call is a round trip to the shell (some 10 ms under Wine), so the
+// start adds the icon with its lamp at once instead of adding and changing it.
+// A shell that no longer knows the icon (it restarted, and its
+// "TaskbarCreated" broadcast came or went unseen) refuses the change: then the
+// icon is added again, or a client closed to the tray could not be reached any
+// more.
 void MainDialog::UpdateNotifyIcon() {
     HICON lamp = trayLamps[recording ? kLampRed : kLampOrange].Get();
-    if (!SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording())) SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
+    if (!trayAdded || !SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording()))
+        trayAdded = SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
 }
 
 void MainDialog::RemoveNotifyIcon() {
@@ -63,6 +63,7 @@ void MainDialog::RemoveNotifyIcon() {
     data.hWnd = hwnd;
     data.uID = kTrayIconId;
     ::Shell_NotifyIconA(NIM_DELETE, &data);
+    trayAdded = false;
 }
 
 void MainDialog::EvTrayNotify(LPARAM lParam) {

@@ -87,9 +87,47 @@ void AppendLogView(const char* text) {
         LogView.alert = false;
         InvalidateView();
     }
+    if (!text) text = "";
+    const unsigned before = LogView.tail.Length();
     LogView.tail.Append(text);
     if (!LogView.view) return;
-    SendToView(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(LogView.tail.Text()));
+    // The view holds what the tail held: what the tail cut goes from the
+    // control's front and the line goes on at its end, so the control lays
+    // out only what changed. A view that holds anything else is given the
+    // whole tail.
+    const unsigned added = static_cast<unsigned>(std::strlen(text));
+    const unsigned cut = before + added - LogView.tail.Length();
+    DWORD_PTR shown = 0;
+    if (cut <= before &&
+        ::SendMessageTimeoutA(LogView.view, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kViewTimeoutMillis, &shown) &&
+        shown == before) {
+        if (cut > 0) {
+            SendToView(EM_SETSEL, 0, static_cast<LPARAM>(cut));
+            SendToView(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        }
+        // A line that ends with a line break, after text that ends with one,
+        // goes in before that last break with the break in front of it: the
+        // same text, and the caret ends where it belongs, before the last
+        // break, so the control scrolls once and only as far as it must.
+        const unsigned end = before - cut;
+        const char* tail = LogView.tail.Text();
+        if (end >= 2 && added >= 2 && std::strcmp(text + added - 2, "\r\n") == 0 &&
+            tail[end - 2] == '\r' && tail[end - 1] == '\n') {
+            char moved[kLogLineSize + 2] = "\r\n";
+            if (added - 2 < sizeof moved - 2) {
+                std::memcpy(moved + 2, text, added - 2);
+                moved[added] = '\0';
+                SendToView(EM_SETSEL, end - 2, static_cast<LPARAM>(end - 2));
+                SendToView(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(moved));
+                SendToView(EM_SCROLLCARET, 0, 0);
+                return;
+            }
+        }
+        SendToView(EM_SETSEL, end, static_cast<LPARAM>(end));
+        SendToView(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    } else {
+        SendToView(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(LogView.tail.Text()));
+    }
     WPARAM caret = LogView.tail.CaretPosition();
     SendToView(EM_SETSEL, caret, static_cast<LPARAM>(caret));
     SendToView(EM_SCROLLCARET, 0, 0);

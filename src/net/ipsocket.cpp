@@ -4,19 +4,62 @@
 
 namespace {
 
-// One select slice on a single socket; returns select's result.
-int WaitSlice(SOCKET s, bool read, bool write, bool except, fd_set* writeSet = nullptr) {
-    fd_set r, w, e;
-    FD_ZERO(&r);
-    FD_ZERO(&w);
-    FD_ZERO(&e);
-    if (read) FD_SET(s, &r);
-    if (write) FD_SET(s, &w);
-    if (except) FD_SET(s, &e);
-    timeval slice = {0, kSliceMs * 1000};
-    int n = ::select(0, read ? &r : nullptr, write ? &w : nullptr, except ? &e : nullptr, &slice);
-    if (writeSet) *writeSet = w;
+// A wait's outcomes.
+enum class Wait { kReady, kStopped, kError, kQuiet };
+
+// The longest single wait for the socket's event. The event is only a wake-up
+// call (readiness is always asked of select), so this only bounds how late a
+// readiness would be seen if an event were ever missed; the stop signal is
+// waited on throughout.
+constexpr DWORD kEventWaitMs = 200;
+
+// Asks select, without waiting, whether the socket is readable (forWrite
+// false) or writable or failed (forWrite true); *writable tells which.
+int Poll(SOCKET s, bool forWrite, bool* writable) {
+    fd_set set, failed;
+    FD_ZERO(&set);
+    FD_ZERO(&failed);
+    FD_SET(s, &set);
+    FD_SET(s, &failed);
+    timeval now = {0, 0};
+    int n = forWrite ? ::select(0, nullptr, &set, &failed, &now) : ::select(0, &set, nullptr, nullptr, &now);
+    if (writable) *writable = forWrite && n > 0 && FD_ISSET(s, &set);
     return n;
+}
+
+// Waits until the socket is ready (see Poll), the stop signal is set or
+// timeoutMs have passed. A stop already set wins over a ready socket.
+Wait WaitSocket(const LSignalObject& stop, SOCKET s, bool forWrite, int timeoutMs, bool* writable = nullptr) {
+    if (stop.IsSet()) return Wait::kStopped;
+    int n = Poll(s, forWrite, writable);
+    if (n != 0) return n > 0 ? Wait::kReady : Wait::kError;
+    if (timeoutMs <= 0) return Wait::kQuiet;
+    qdx::UniqueHandle event(::WSACreateEvent());
+    const long events = forWrite ? FD_WRITE | FD_CONNECT | FD_CLOSE : FD_READ | FD_CLOSE;
+    if (!event || ::WSAEventSelect(s, event.Get(), events) != 0) return Wait::kError;
+    const DWORD start = ::GetTickCount();
+    Wait result = Wait::kQuiet;
+    for (;;) {
+        // Asked after the event was tied to the socket: what came before is seen here, what comes after sets it.
+        n = Poll(s, forWrite, writable);
+        if (n != 0) {
+            result = n > 0 ? Wait::kReady : Wait::kError;
+            break;
+        }
+        const DWORD waited = ::GetTickCount() - start;
+        if (waited >= static_cast<DWORD>(timeoutMs)) break;
+        DWORD left = static_cast<DWORD>(timeoutMs) - waited;
+        HANDLE both[2] = {stop.Get(), event.Get()};
+        DWORD woken = ::WaitForMultipleObjects(2, both, FALSE, left < kEventWaitMs ? left : kEventWaitMs);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ::WSAResetEvent(event.Get());
+        } else if (woken != WAIT_TIMEOUT) {
+            result = Wait::kStopped;  // the stop, or a broken stop signal, which counts as set
+            break;
+        }
+    }
+    ::WSAEventSelect(s, nullptr, 0);  // the socket stays non-blocking
+    return result;
 }
 
 // The IPv4 address of a dotted address or host name, INADDR_NONE when none.
@@ -68,28 +111,21 @@ int ProcessConnect(const LSignalObject& stop, qdx::UniqueSocket& s, const char* 
         s.Reset();
         return kLinkFailed;
     }
+    if (stop.IsSet()) {  // stopped while the name was looked up
+        s.Reset();
+        return kLinkAborted;
+    }
     if (::connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return kLinkDone;
     if (::WSAGetLastError() != WSAEWOULDBLOCK) {
         s.Reset();
         return kLinkFailed;
     }
-    for (;;) {  // completion wait: writable means connected, exception alone means refused
-        fd_set writable;
-        int n = WaitSlice(s.Get(), false, true, true, &writable);
-        if (n > 0) {
-            if (FD_ISSET(s.Get(), &writable)) return kLinkDone;
-            break;
-        }
-        if (n < 0) break;
-        if (stop.IsSet()) {
-            s.Reset();
-            return kLinkAborted;
-        }
-        budgetMs -= kSliceMs;
-        if (budgetMs <= 0) break;
-    }
+    // Completion: writable means connected, failed alone means refused.
+    bool writable = false;
+    const Wait outcome = WaitSocket(stop, s.Get(), true, budgetMs, &writable);
+    if (outcome == Wait::kReady && writable) return kLinkDone;
     s.Reset();
-    return kLinkFailed;
+    return outcome == Wait::kStopped ? kLinkAborted : kLinkFailed;
 }
 
 int ProcessSend(const LSignalObject& stop, SOCKET s, const void* data, int nBytes, int budgetMs) {
@@ -108,13 +144,24 @@ int ProcessSend(const LSignalObject& stop, SOCKET s, const void* data, int nByte
             remaining -= n;
             if (n >= kSendChunk) continue;  // a full chunk went out: try the next at once
         }
-        int ready = WaitSlice(s, false, true, false);
-        if (ready < 0) return kLinkFailed;
-        if (ready == 0) {
-            budgetMs -= kSliceMs;
-            if (budgetMs <= 0) return kLinkFailed;
-        }
+        // The budget is the time spent waiting for room, however it is split up.
+        const DWORD start = ::GetTickCount();
+        const Wait outcome = WaitSocket(stop, s, true, budgetMs);
+        budgetMs -= static_cast<int>(::GetTickCount() - start);
+        if (outcome == Wait::kStopped) return kLinkAborted;
+        if (outcome != Wait::kReady) return kLinkFailed;
     }
+}
+
+int WaitReadable(const LSignalObject& stop, SOCKET s, int timeoutMs) {
+    if (s == INVALID_SOCKET) return kLinkFailed;
+    switch (WaitSocket(stop, s, false, timeoutMs)) {
+        case Wait::kReady: return kLinkDone;
+        case Wait::kStopped: return kLinkAborted;
+        case Wait::kQuiet: return kLinkQuiet;
+        case Wait::kError: break;
+    }
+    return kLinkFailed;
 }
 
 int ProcessRecvReady(const LSignalObject& stop, SOCKET s, void* buffer, unsigned maxBytes, int& received,
@@ -122,14 +169,8 @@ int ProcessRecvReady(const LSignalObject& stop, SOCKET s, void* buffer, unsigned
     received = 0;
     if (s == INVALID_SOCKET) return kLinkFailed;
     if (maxBytes == 0) return kLinkDone;
-    for (;;) {
-        int n = WaitSlice(s, true, false, false);
-        if (n > 0) break;
-        if (n < 0) return kLinkFailed;
-        if (stop.IsSet()) return kLinkAborted;
-        budgetMs -= kSliceMs;
-        if (budgetMs <= 0) return kLinkFailed;
-    }
+    const int code = WaitReadable(stop, s, budgetMs);
+    if (code != kLinkDone) return code == kLinkAborted ? kLinkAborted : kLinkFailed;
     u_long ready = 0;
     if (::ioctlsocket(s, FIONREAD, &ready) != 0) return kLinkFailed;
     if (ready == 0) return kLinkFailed;  // readable with nothing to read: the peer closed

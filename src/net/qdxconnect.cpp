@@ -158,20 +158,54 @@ void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
     ProcessSend(stop, s, &request.length, 1, kRecordSendBudgetMs);
     ProcessSend(stop, s, request.data, request.length, kRecordSendBudgetMs);
 
+    // Levels beyond the rate limit are dropped, but the newest of them is kept
+    // and passed on when the limit next lets one through, or when the link goes
+    // quiet or ends: the meter always ends on the newest level read.
     DWORD intervalStart = ::GetTickCount();
+    DWORD lastData = intervalStart;
     int levelsInInterval = 0;
+    bool held = false;
+    signed char heldLevel = 0;
+    auto post = [&run](signed char level) {
+        run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+    };
+    auto broken = [&] {
+        if (held) post(heldLevel);
+        ReportAlert(run, kTextBroken);
+    };
     while (!stop.IsSet()) {
+        DWORD now = ::GetTickCount();
+        if (now - intervalStart >= kLevelIntervalMs) {
+            intervalStart = now;
+            levelsInInterval = 0;
+        }
+        if (held && levelsInInterval < kMaxLevelsPerInterval) {
+            post(heldLevel);
+            ++levelsInInterval;
+            held = false;
+        }
+        // Wait for levels for what is left of the silence budget; with a level
+        // held, only until the next interval lets it through.
+        const int silenceLeft = kLevelBudgetMs - static_cast<int>(now - lastData);
+        if (silenceLeft <= 0) {
+            broken();
+            return;
+        }
+        const int intervalLeft = static_cast<int>(kLevelIntervalMs - (now - intervalStart));
+        int code = WaitReadable(stop, s, held && intervalLeft < silenceLeft ? intervalLeft : silenceLeft);
+        if (code == kLinkQuiet) continue;
+        if (code == kLinkAborted) return;  // the user's stop, not a broken link
         // Whatever has come is taken in one read: a server that floods the
         // link costs a few calls per buffer, not a few per byte.
         signed char levels[kLevelReadSize];
         int received = 0;
-        int code = ProcessRecvReady(stop, s, levels, sizeof levels, received, kLevelBudgetMs);
-        if (code == kLinkAborted) return;  // stopped in a quiet slice: the user's stop, not a broken link
+        if (code == kLinkDone) code = ProcessRecvReady(stop, s, levels, sizeof levels, received, kLevelBudgetMs);
+        if (code == kLinkAborted) return;
         if (code != kLinkDone) {
-            ReportAlert(run, kTextBroken);
+            broken();
             return;
         }
-        const DWORD now = ::GetTickCount();
+        now = lastData = ::GetTickCount();
         if (now - intervalStart >= kLevelIntervalMs) {
             intervalStart = now;
             levelsInInterval = 0;
@@ -180,9 +214,10 @@ void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
             const int room = kMaxLevelsPerInterval - levelsInInterval;
             for (int i = received > room ? received - room : 0; i < received; ++i) {
                 ++levelsInInterval;
-                run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(levels[i])),
-                                 0);
+                post(levels[i]);
             }
+            held = room <= 0;
+            heldLevel = levels[received - 1];
         }
         if (received == static_cast<int>(sizeof levels)) ::WaitForSingleObject(stop.Get(), kFloodPauseMs);
     }

@@ -34,7 +34,7 @@ public:
     // a new run that reports to notify. recordData (cut to 259 characters) is
     // copied; the caller's text need not outlive the call.
     void RecordStart(HWND notify, const char* recordData) noexcept;
-    // Sets the stop signal; the run ends within about 200 ms of noticing it.
+    // Sets the stop signal; the run ends at once, whatever it waits for.
     void RecordStop() noexcept;
 
 protected:

@@ -105,8 +105,14 @@ TEST(SplitHostPort, Table) {
         {"host:12:34", "host", 0},
         {"host:-1", "host", 0},
         {"host:+80", "host", 0},
-        {"host: 80", "host", 0},
-        {"host:80 ", "host", 0},
+        {"host:000080", "host", 0},
+        {"host:8 0", "host", 0},
+        {"host:\t", "host", 0},
+        // Blanks around the host and the digits are taken.
+        {"host: 264", "host", 264},
+        {"host:264 ", "host", 264},
+        {" host \t:\t 80 ", "host", 80},
+        {"  host  ", "host", 264},
         // The link is IPv4 only.
         {"[::1]:264", "[::1]", 0},
         {"[::1]", "[::1]", 0},

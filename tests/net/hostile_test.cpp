@@ -46,6 +46,8 @@ Texts Expand(const Texts& pattern, const std::string& server) {
     return out;
 }
 
+constexpr int kAnyLevel = 1000;
+
 struct Hostile {
     const char* what;
     std::vector<std::string> options;
@@ -54,10 +56,15 @@ struct Hostile {
     int stopAtLevels;              // >= 0: the user stops once this many levels came
     std::vector<int> firstLevels;  // what must arrive first as levels
     bool fromLastLevel = false;    // the budget counts from the last level instead
+    int lastLevel = kAnyLevel;     // what the meter must end on
 };
 
 // A burst far larger than the socket buffers, sent as fast as they take it.
 const char kBurst[] = "20000";
+// Its levels cycle through 1 to 19, so its last, the 20,000th, is 12: a
+// meter left on an older level of the burst shows another value 18 times in 19.
+const char kBurstLevels[] = "01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13";
+constexpr int kBurstLast = 12;
 
 const Hostile kWorkerCases[] = {
     {"reply 03", {"--reply-code", "3"}, kInvalid, 0, 3000, -1, {}},
@@ -85,7 +92,10 @@ const Hostile kWorkerCases[] = {
     {"never reads, streams levels", {"--no-read", "--levels", "22", "--level-ms", "20"}, kStopped, 0, 3000, 5,
      {34, 34, 34, 34, 34}},
     // The quiet time after the burst is counted from its last level, which must come soon.
-    {"a burst, then silence", {"--flood", "--silence-after", kBurst}, kBroken, 4000, 6500, -1, {}, true},
+    {"a burst, then silence", {"--flood", "--levels", kBurstLevels, "--silence-after", kBurst}, kBroken, 4000, 6500,
+     -1, {}, true, kBurstLast},
+    {"a burst, then the close", {"--flood", "--levels", kBurstLevels, "--close-after", kBurst}, kBroken, 0, 3000,
+     -1, {}, false, kBurstLast},
 };
 
 struct WorkerRun {
@@ -165,6 +175,10 @@ TEST(HostileServers, WorkerEndsEachRunWithItsTextsWithinTheBudgets) {
         EXPECT_GE(took, c.minMs);
         EXPECT_LE(took, c.maxMs);
         std::vector<int> levels = r->window.Levels();
+        if (c.lastLevel != kAnyLevel) {
+            ASSERT_FALSE(levels.empty());
+            EXPECT_EQ(levels.back(), c.lastLevel) << "the meter does not end on the newest level";
+        }
         if (levels.size() > c.firstLevels.size()) levels.resize(c.firstLevels.size());
         EXPECT_EQ(levels, c.firstLevels);
     }

@@ -111,7 +111,7 @@ TEST(ProcessConnect, StopDuringTheWaitAborts) {
     DWORD after = Since(setAt);
     stopper.join();
     EXPECT_EQ(code, kLinkAborted);
-    EXPECT_LT(after, 350u);
+    EXPECT_LT(after, 50u);  // at once, not at the end of some wait
     EXPECT_FALSE(link.hSocket);
 }
 
@@ -165,7 +165,7 @@ TEST(ProcessRecv, QuietWaitsAreChargedAndStopped) {
     Pair p;
     char buffer[2];
     DWORD start = GetTickCount();
-    EXPECT_EQ(ProcessRecvBytes(p.stop, p.client, buffer, 2, 600), kLinkFailed);  // three quiet slices
+    EXPECT_EQ(ProcessRecvBytes(p.stop, p.client, buffer, 2, 600), kLinkFailed);
     DWORD took = Since(start);
     EXPECT_GE(took, 550u);
     EXPECT_LT(took, 1000u);
@@ -179,7 +179,7 @@ TEST(ProcessRecv, QuietWaitsAreChargedAndStopped) {
     EXPECT_EQ(ProcessRecvBytes(p.stop, p.client, buffer, 2, 5000), kLinkAborted);
     DWORD after = Since(setAt);
     stopper.join();
-    EXPECT_LT(after, 350u);
+    EXPECT_LT(after, 50u);
 }
 
 // The budget limits each quiet period, not the whole transfer: two bytes 3 s

@@ -132,7 +132,7 @@ TEST_F(Worker, StopWhileConnecting) {
     DWORD stopAt = GetTickCount();
     link.worker.RecordStop();
     ASSERT_TRUE(link.window.PumpUntilEnded(1, 5000));
-    EXPECT_LT(Since(stopAt), 500u);
+    EXPECT_LT(Since(stopAt), 100u);
     EXPECT_EQ(link.window.Texts(), (Texts{"Connecting to " + link.server, "Connection aborted."}));
     ExpectOneWholeRun(link.window);
 }
@@ -210,29 +210,38 @@ TEST_F(Worker, SilentAndClosingServers) {
     for (Link* l : {&a, &b, &c}) ExpectOneWholeRun(l->window);
 }
 
-// A user's stop ends the run cleanly, also when it falls into a quiet slice of
-// a slow server: that is no broken connection, so no alert.
+// A user's stop ends the run cleanly and at once, also in a slow server's
+// quiet time or while the login reply is awaited: that is no broken
+// connection, so no alert.
 TEST_F(Worker, StopWhileRecording) {
     RecorderProcess fast({"--levels", "81,7f,00", "--level-ms", "50"});
     RecorderProcess slow({"--level-ms", "3000"});
-    ASSERT_TRUE(fast.Started() && slow.Started());
-    Link a, b;
+    RecorderProcess mute({"--no-reply"});
+    ASSERT_TRUE(fast.Started() && slow.Started() && mute.Started());
+    Link a, b, c;
     a.Start(fast.Address());
     b.Start(slow.Address());
+    c.Start(mute.Address());
     ASSERT_TRUE(a.window.PumpUntilLevels(4, 3000));
     ASSERT_TRUE(b.window.PumpUntilLevels(1, 5000));
+    ASSERT_TRUE(mute.WaitForLine("no-reply", 3000));
     b.window.PumpFor(500);  // now inside the slow server's quiet time
     DWORD stopAt = GetTickCount();
     a.worker.RecordStop();
     b.worker.RecordStop();
+    c.worker.RecordStop();
     ASSERT_TRUE(a.window.PumpUntilEnded(1, 1000));
     ASSERT_TRUE(b.window.PumpUntilEnded(1, 1000));
-    EXPECT_LT(Since(stopAt), 600u);
+    ASSERT_TRUE(c.window.PumpUntilEnded(1, 1000));
+    EXPECT_LT(Since(stopAt), 100u);
     for (Link* l : {&a, &b}) {
         EXPECT_EQ(l->window.Texts(),
                   (Texts{"Connecting to " + l->server, "Connected to " + l->server, "Disconnecting from " + l->server}));
         ExpectOneWholeRun(l->window);
     }
+    EXPECT_EQ(c.window.Texts(),
+              (Texts{"Connecting to " + c.server, "Connection aborted.", "Disconnecting from " + c.server}));
+    ExpectOneWholeRun(c.window);
     // Level bytes are signed: 0x81 is -127, 0x7F is 127.
     std::vector<int> levels = a.window.Levels();
     ASSERT_GE(levels.size(), 4u);

@@ -224,27 +224,36 @@ TEST_F(ActivityLog, FileLockedAgainstWritersLosesOnlyTheFileLine) {
     EXPECT_STREQ(LogView.tail.Text(), "12:00:00 first\r\n12:00:00 second\r\n");
 }
 
+// The view is given each line, not the whole text: it must still show what a
+// control given the whole tail shows (text, caret, the lines scrolled into view).
 TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
     HWND frame = CreateWindowExA(0, "STATIC", "log", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(frame, nullptr);
-    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                                   ES_READONLY,
-                                0, 0, 380, 260, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(edit, nullptr);
-    LogView.view = edit;
-    for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut
-        testTime = At(2013, 3, 5, 12, i / 60, i % 60);
-        WriteLogLine(("status line number " + std::to_string(i) + std::string(60, '.')).c_str());
+    HWND edits[2];
+    for (HWND& edit : edits) {
+        edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                                  ES_READONLY,
+                               0, 0, 380, 130, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
     }
-    ASSERT_GT(LogView.tail.Length(), 0u);
-    std::string shown(LogTail::kCapacity, '\0');
-    shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
-    EXPECT_EQ(shown, std::string(LogView.tail.Text()));
-    DWORD start = 0, end = 0;
-    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, LogView.tail.Length() - 2);
-    EXPECT_EQ(end, LogView.tail.Length() - 2);
+    HWND edit = edits[0], whole = edits[1];
+    LogView.view = edit;
+    SetWindowTextA(edit, "text of somebody else");  // replaced by the tail at the next line
+    for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut (lines added, front cut)
+        testTime = At(2013, 3, 5, 12, i / 60, i % 60);
+        WriteLogLine(("status line number " + std::to_string(i) + std::string(60 + i % 7 * 9, '.')).c_str());
+        std::string shown(LogTail::kCapacity, '\0');
+        shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
+        ASSERT_EQ(shown, std::string(LogView.tail.Text())) << "line " << i;
+        SetWindowTextA(whole, LogView.tail.Text());
+        const WPARAM caret = LogView.tail.Length() - 2;
+        SendMessageA(whole, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+        SendMessageA(whole, EM_SCROLLCARET, 0, 0);
+        for (UINT message : {EM_GETFIRSTVISIBLELINE, EM_GETSEL})
+            ASSERT_EQ(SendMessageA(edit, message, 0, 0), SendMessageA(whole, message, 0, 0))
+                << "line " << i << ", message " << message;
+    }
     LogView.view = nullptr;
     DestroyWindow(frame);
 }

@@ -1,6 +1,7 @@
 #include "client_driver.h"
 
 #include "files.h"
+#include "process_start.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -103,7 +104,7 @@ Process::Process() {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     char command[] = ".\\qdxremote.exe";
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    if (!qdxtest::StartProcess(nullptr, command, FALSE, 0, nullptr, &si, &pi)) return;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;

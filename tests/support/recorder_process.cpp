@@ -1,6 +1,7 @@
 #include "recorder_process.h"
 
 #include "files.h"
+#include "process_start.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,8 +63,7 @@ RecorderProcess::RecorderProcess(const std::vector<std::string>& options, DWORD 
     PROCESS_INFORMATION pi = {};
     std::vector<char> line(commandLine_.begin(), commandLine_.end());
     line.push_back('\0');
-    BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                             &pi);
+    BOOL ok = qdxtest::StartProcess(nullptr, line.data(), TRUE, CREATE_NO_WINDOW, nullptr, &si, &pi);
     DWORD createError = GetLastError();
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     if (!ok) {
