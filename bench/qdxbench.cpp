@@ -516,6 +516,19 @@ int CmdLogView(const Args& a) {
             }
         }
     }
+    // What remains of a line: the edit control sets its scroll bar's state
+    // with a redraw at the scroll into view and again at the end of each
+    // insertion. The same call with the view's own state, drawn and not
+    // ("bar redraw|quiet MS").
+    SCROLLINFO bar = {sizeof bar, SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(edit, SB_VERT, &bar);
+    bar.fMask = SIF_PAGE | SIF_POS | SIF_RANGE | SIF_DISABLENOSCROLL;
+    for (int i = 0; i < 100; ++i) {
+        const bool redraw = i % 2 == 0;
+        const double start = NowMs();
+        SetScrollInfo(edit, SB_VERT, &bar, redraw);
+        fprintf(out, "bar %s %.3f\n", redraw ? "redraw" : "quiet", NowMs() - start);
+    }
     LogView.view = nullptr;
     DestroyWindow(frame);
     if (out != stdout) fclose(out);

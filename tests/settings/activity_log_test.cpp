@@ -225,7 +225,8 @@ TEST_F(ActivityLog, FileLockedAgainstWritersLosesOnlyTheFileLine) {
 }
 
 // The view is given each line, not the whole text: it must still show what a
-// control given the whole tail shows (text, caret, the lines scrolled into view).
+// control given the whole tail shows (text, caret, where every line wraps, the
+// lines scrolled into view).
 TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
     HWND frame = CreateWindowExA(0, "STATIC", "log", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
@@ -237,12 +238,15 @@ TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
                                0, 0, 380, 130, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(edit, nullptr);
     }
+    // Lines that wrap at blanks, hyphens, slashes, brackets and quotes, or nowhere.
+    static const char* const kTexts[] = {"status line number ", "Unable to connect to host-name.example:2640/x (10061) ",
+                                         "Record \"file 12-345/6\" on channel ", "a-b-c-d-e-f-g-h/i/j/k?l=m;n "};
     HWND edit = edits[0], whole = edits[1];
     LogView.view = edit;
     SetWindowTextA(edit, "text of somebody else");  // replaced by the tail at the next line
     for (int i = 0; i < 60; ++i) {  // past the buffer's size, so it has been cut (lines added, front cut)
         testTime = At(2013, 3, 5, 12, i / 60, i % 60);
-        WriteLogLine(("status line number " + std::to_string(i) + std::string(60 + i % 7 * 9, '.')).c_str());
+        WriteLogLine((kTexts[i % 4] + std::to_string(i) + std::string(60 + i % 7 * 9, i % 3 ? '.' : ' ')).c_str());
         std::string shown(LogTail::kCapacity, '\0');
         shown.resize(GetWindowTextA(edit, &shown[0], static_cast<int>(shown.size())));
         ASSERT_EQ(shown, std::string(LogView.tail.Text())) << "line " << i;
@@ -250,9 +254,12 @@ TEST_F(ActivityLog, ViewMessagesReachARealEditControl) {
         const WPARAM caret = LogView.tail.Length() - 2;
         SendMessageA(whole, EM_SETSEL, caret, static_cast<LPARAM>(caret));
         SendMessageA(whole, EM_SCROLLCARET, 0, 0);
-        for (UINT message : {EM_GETFIRSTVISIBLELINE, EM_GETSEL})
+        for (UINT message : {EM_GETFIRSTVISIBLELINE, EM_GETSEL, EM_GETLINECOUNT})
             ASSERT_EQ(SendMessageA(edit, message, 0, 0), SendMessageA(whole, message, 0, 0))
                 << "line " << i << ", message " << message;
+        for (WPARAM row = 0, rows = SendMessageA(whole, EM_GETLINECOUNT, 0, 0); row < rows; ++row)
+            ASSERT_EQ(SendMessageA(edit, EM_LINEINDEX, row, 0), SendMessageA(whole, EM_LINEINDEX, row, 0))
+                << "line " << i << ", row " << row;
     }
     LogView.view = nullptr;
     DestroyWindow(frame);
