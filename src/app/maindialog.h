@@ -13,7 +13,7 @@
 
 constexpr char kMainWindowTitle[] = "QDX Remote Control";  // also the single-instance key
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 22;              // the tray icon's callback message
-constexpr UINT WM_TRAYSTART = WM_USER + 23;               // posted at the start: add the tray icon
+constexpr UINT WM_SHOWN_START = WM_USER + 23;             // posted at the start: what waits for the window to show
 
 class MainDialog : public LPlayerBaseDlg {
 public:
