@@ -22,7 +22,7 @@
 // eight icons: two window icons, three 16 x 16 tray lamps, three full-size
 // lamps), tray (loads shell32 and adds a tray icon, just after the dialog
 // shows, as the client does), hotkeys (registers F5 and F8), controls (a status
-// bar and a tool tip).
+// bar, and a tool tip just after the dialog shows, as the client does).
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -220,8 +220,8 @@ bool Part(const char* commandLine, const char* name) {
     return with && strstr(with, name);
 }
 
-// The parts of the client's start named by --with, but the tray; the tray
-// icon and the hot keys go again at the end.
+// The parts of the client's start named by --with that come before the dialog
+// shows; the tray icon and the hot keys go again at the end.
 void StartParts(HINSTANCE instance, const char* commandLine, HWND window) {
     if (Part(commandLine, "dlls")) {
         if (auto init = reinterpret_cast<void(WINAPI*)()>(
@@ -267,13 +267,14 @@ void StartParts(HINSTANCE instance, const char* commandLine, HWND window) {
     if (Part(commandLine, "controls")) {
         CreateWindowExA(0, "msctls_statusbar32", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance,
                         nullptr);
-        CreateWindowExA(WS_EX_TOPMOST, "tooltips_class32", nullptr, WS_POPUP, 0, 0, 0, 0, window, nullptr, instance,
-                        nullptr);
     }
 }
 
-// The tray part, once the dialog shows.
-void AddTray(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
+// The parts done once the dialog shows.
+void PartsAfterShow(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
+    if (Part(commandLine, "controls"))
+        CreateWindowExA(WS_EX_TOPMOST, "tooltips_class32", nullptr, WS_POPUP, 0, 0, 0, 0, window, nullptr, instance,
+                        nullptr);
     if (Part(commandLine, "tray")) {
         tray->cbSize = NOTIFYICONDATAA_V1_SIZE;
         tray->hWnd = window;
@@ -305,7 +306,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (!link.window) return 1;
     StartParts(instance, commandLine, link.window);
     ShowWindow(link.window, SW_SHOW);
-    AddTray(instance, commandLine, link.window, &tray);
+    PartsAfterShow(instance, commandLine, link.window, &tray);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageA(link.window, &msg)) {
