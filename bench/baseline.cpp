@@ -13,15 +13,16 @@
 // the way a button is told about a new icon (LoadImage, BM_SETIMAGE, and
 // DestroyIcon on the icon it gave back), to measure what those calls cost.
 //
-// With --with PART,... it also does, before its dialog shows, the named part
-// of what the client does at its start, so that the start-up measure can tell
-// what each part costs: dlls (loads the libraries the client links and the
-// baseline does not, comctl32 and shell32, and starts the common controls),
-// ole32 (loads that library too), file (reads its own
-// file's end, as the client reads its run mode marker), log (appends a line to
-// a file in %TEMP%), icons (loads the client's eight icons: two window icons,
-// three 16 x 16 tray lamps, three full-size lamps), tray (adds a tray icon),
-// hotkeys (registers F5 and F8), controls (a status bar and a tool tip).
+// With --with PART,... it also does the named part of what the client does at
+// its start, before its dialog shows unless said otherwise, so that the
+// start-up measure can tell what each part costs: dlls (loads the library the
+// client links and the baseline does not, comctl32, and starts the common
+// controls), file (reads its own file's end, as the client reads its run mode
+// marker), log (appends a line to a file in %TEMP%), icons (loads the client's
+// eight icons: two window icons, three 16 x 16 tray lamps, three full-size
+// lamps), tray (loads shell32 and adds a tray icon, just after the dialog
+// shows, as the client does), hotkeys (registers F5 and F8), controls (a status
+// bar, and a tool tip just after the dialog shows, as the client does).
 #include <winsock2.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -219,16 +220,14 @@ bool Part(const char* commandLine, const char* name) {
     return with && strstr(with, name);
 }
 
-// The parts of the client's start named by --with; the tray icon and the
-// hot keys go again at the end.
-void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
+// The parts of the client's start named by --with that come before the dialog
+// shows; the tray icon and the hot keys go again at the end.
+void StartParts(HINSTANCE instance, const char* commandLine, HWND window) {
     if (Part(commandLine, "dlls")) {
-        for (const char* dll : {"comctl32.dll", "shell32.dll"}) LoadLibraryA(dll);
         if (auto init = reinterpret_cast<void(WINAPI*)()>(
-                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("comctl32.dll"), "InitCommonControls"))))
+                reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("comctl32.dll"), "InitCommonControls"))))
             init();
     }
-    if (Part(commandLine, "ole32")) LoadLibraryA("ole32.dll");
     if (Part(commandLine, "file")) {
         char path[MAX_PATH];
         GetModuleFileNameA(nullptr, path, sizeof path);
@@ -261,6 +260,21 @@ void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFY
             LoadImageA(instance, MAKEINTRESOURCEA(3 + i % 2), IMAGE_ICON, size, size, size ? 0 : LR_DEFAULTCOLOR);
         }
     }
+    if (Part(commandLine, "hotkeys")) {
+        RegisterHotKey(window, 0, 0x4000, VK_F5);
+        RegisterHotKey(window, 1, 0x4000, VK_F8);
+    }
+    if (Part(commandLine, "controls")) {
+        CreateWindowExA(0, "msctls_statusbar32", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance,
+                        nullptr);
+    }
+}
+
+// The parts done once the dialog shows.
+void PartsAfterShow(HINSTANCE instance, const char* commandLine, HWND window, NOTIFYICONDATAA* tray) {
+    if (Part(commandLine, "controls"))
+        CreateWindowExA(WS_EX_TOPMOST, "tooltips_class32", nullptr, WS_POPUP, 0, 0, 0, 0, window, nullptr, instance,
+                        nullptr);
     if (Part(commandLine, "tray")) {
         tray->cbSize = NOTIFYICONDATAA_V1_SIZE;
         tray->hWnd = window;
@@ -271,16 +285,6 @@ void StartParts(HINSTANCE instance, const char* commandLine, HWND window, NOTIFY
         notify = reinterpret_cast<Notify>(
             reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
         if (notify) notify(NIM_ADD, tray);
-    }
-    if (Part(commandLine, "hotkeys")) {
-        RegisterHotKey(window, 0, 0x4000, VK_F5);
-        RegisterHotKey(window, 1, 0x4000, VK_F8);
-    }
-    if (Part(commandLine, "controls")) {
-        CreateWindowExA(0, "msctls_statusbar32", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance,
-                        nullptr);
-        CreateWindowExA(WS_EX_TOPMOST, "tooltips_class32", nullptr, WS_POPUP, 0, 0, 0, 0, window, nullptr, instance,
-                        nullptr);
     }
 }
 
@@ -300,8 +304,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     link.window = shown ? CreateDialogIndirectParamA(instance, shown, nullptr, DialogProc, 0) : nullptr;
     free(shown);
     if (!link.window) return 1;
-    StartParts(instance, commandLine, link.window, &tray);
+    StartParts(instance, commandLine, link.window);
     ShowWindow(link.window, SW_SHOW);
+    PartsAfterShow(instance, commandLine, link.window, &tray);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageA(link.window, &msg)) {

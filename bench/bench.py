@@ -283,7 +283,7 @@ class Bench:
 
     # What the client does at its start beyond the minimal dialog program, in
     # the order it does it, each step measured as the baseline doing it too.
-    STARTUP_PARTS = ["dlls", "ole32", "file", "log", "icons", "controls", "tray", "hotkeys"]
+    STARTUP_PARTS = ["dlls", "file", "log", "icons", "controls", "hotkeys", "tray"]
 
     def bench_startup(self):
         runs = 5 if self.quick else 30

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/maindialog.h"
+#include "common/systemdll.h"
 #include "core/helpfiles.h"
 #include "core/lfile.h"
 #include "core/text.h"
@@ -14,6 +15,13 @@ namespace {
 
 constexpr char kWebAddressFormat[] = "http://www.tallowind.example/%s.html";
 constexpr std::size_t kWebAddressSize = 320;
+
+// The shell's library is loaded when a page is first opened, not at every start.
+HINSTANCE OpenInShell(HWND owner, const char* file) {
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    const auto execute = qdx::SystemFunction<ShellExecuteFn>("shell32.dll", "ShellExecuteA");
+    return execute ? execute(owner, nullptr, file, nullptr, nullptr, SW_SHOWNORMAL) : nullptr;
+}
 
 // Page keys are path pieces of the maker's site: letters, digits, '-', '_',
 // '.' and '/', without "..". Anything else (a quote, a blank, '@', '?', '#',
@@ -54,7 +62,7 @@ bool ShowHelp(HWND owner, UINT command, DWORD context) {
     if (!HelpPagePath(page, path)) return false;
     // The page's own type decides the program: the user's default browser.
     const INT_PTR result =
-        reinterpret_cast<INT_PTR>(::ShellExecuteA(owner, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL));
+        reinterpret_cast<INT_PTR>(OpenInShell(owner, path));
     return result > 32;
 }
 
@@ -78,6 +86,6 @@ bool MainDialog::OpenWebPage(const char* pageKey) {
     // A cut address would be some other page (or none): refuse it instead.
     if (qdx::FormatText(address, sizeof address, kWebAddressFormat, pageKey) < 0) return false;
     // What the shell makes of it (no browser, no network) is its own to report.
-    ::ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+    OpenInShell(nullptr, address);
     return true;
 }

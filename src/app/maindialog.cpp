@@ -66,11 +66,15 @@ void MainDialog::InitDialog() {
     // Broadcast by a restarted shell, which has forgotten every tray icon.
     taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
     AllowTaskbarCreated(hwnd, taskbarCreated);
-    AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
-    AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
-    ApplyRecordDisplay();  // adds the tray icon too
+    ShowRecordState();
+    // The tray icon and the tool tips are added as soon as the window shows,
+    // not before: the shell's round trip (and loading the shell's library)
+    // costs some 10 to 20 ms under Wine, the tips' window some 5, and the
+    // window would wait for them. Whatever changes the record state first
+    // adds the icon, so it shows the state of the moment.
+    ::PostMessageA(hwnd, WM_SHOWN_START, 0, 0);
     // The focus mark on the Record button from the start, not only after the
     // first key: posted, so it comes after the dialog manager's own set-up of
     // the marks (which hides them when the window was opened by mouse).
@@ -151,10 +155,14 @@ void MainDialog::ShowRecordLamp(Lamp lamp) {
     ::InvalidateRect(::GetDlgItem(hwnd, IDC_MAIN_RECORD), nullptr, FALSE);
 }
 
-void MainDialog::ApplyRecordDisplay() {
+void MainDialog::ShowRecordState() {
     ::CheckDlgButton(hwnd, IDC_MAIN_RECORD, recording ? BST_CHECKED : BST_UNCHECKED);
     ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
     EnableControl(IDC_MAIN_LEVEL, recording);
+}
+
+void MainDialog::ApplyRecordDisplay() {
+    ShowRecordState();
     UpdateNotifyIcon();
 }
 
@@ -270,6 +278,11 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TRAYNOTIFY:
         EvTrayNotify(lParam);
+        return TRUE;
+    case WM_SHOWN_START:
+        if (!trayAdded) UpdateNotifyIcon();
+        AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
+        AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
         return TRUE;
     case WM_HOTKEY:
         EvHotKey(lParam);

@@ -13,6 +13,7 @@
 
 constexpr char kMainWindowTitle[] = "QDX Remote Control";  // also the single-instance key
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 22;              // the tray icon's callback message
+constexpr UINT WM_SHOWN_START = WM_USER + 23;             // posted at the start: what waits for the window to show
 
 class MainDialog : public LPlayerBaseDlg {
 public:
@@ -30,6 +31,7 @@ public:
 
     // Shows the record state: button check and icon, meter, tray icon.
     void ApplyRecordDisplay();
+    void ShowRecordState();  // the same in the window only
 
     void CmRecord();  // starts a run (asking for the record data first when set)
     void CmStop();    // only signals the worker; WM_LINK_ENDED ends the run

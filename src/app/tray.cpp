@@ -6,6 +6,7 @@
 
 #include "app/maindialog.h"
 #include "common/handles.h"
+#include "common/systemdll.h"
 #include "core/text.h"
 #include "res/resource.h"
 #include "ui/instance.h"
@@ -26,6 +27,15 @@ static_assert(NOTIFYICONDATAA_V1_SIZE == 104, "first form of the tray record, 64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the tray record, 32-bit");
 #endif
 
+// The shell's library is loaded when the icon is first added (after the
+// window shows), not before the program's first instruction.
+BOOL NotifyShell(DWORD action, NOTIFYICONDATAA* data) {
+    using NotifyFn = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
+    static NotifyFn notify = nullptr;  // the window's thread only
+    if (!notify) notify = qdx::SystemFunction<NotifyFn>("shell32.dll", "Shell_NotifyIconA");
+    return notify ? notify(action, data) : FALSE;
+}
+
 // Adds or modifies the icon with one of the window's 16 x 16 lamps (the shell
 // copies the image); a lamp that failed to load is passed as no icon. False
 // when the shell refused.
@@ -39,7 +49,7 @@ bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
     data.hIcon = icon;
     static_assert(sizeof kTrayTipRecording <= 64, "the tip fits the record's first-form field");
     qdx::CopyText(data.szTip, 64, recording ? kTrayTipRecording : kTrayTipIdle);
-    return ::Shell_NotifyIconA(action, &data) != FALSE;
+    return NotifyShell(action, &data) != FALSE;
 }
 
 }  // namespace
@@ -62,7 +72,7 @@ void MainDialog::RemoveNotifyIcon() {
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = hwnd;
     data.uID = kTrayIconId;
-    ::Shell_NotifyIconA(NIM_DELETE, &data);
+    NotifyShell(NIM_DELETE, &data);
     trayAdded = false;
 }
 

@@ -5,9 +5,18 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
+#include "common/systemdll.h"
 #include "setup/folders.h"
 
 namespace {
+
+// The component libraries are loaded by the install that makes shortcuts or
+// starts the program through the shell, not at every start of the program.
+using CoInitializeFn = HRESULT(WINAPI*)(void*);
+using CoUninitializeFn = void(WINAPI*)();
+using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using SysFreeStringFn = void(WINAPI*)(BSTR);
 
 // The three identifiers the shortcut code needs, defined here so the program
 // does not link the import library that defines every identifier of the system.
@@ -45,17 +54,29 @@ private:
 
 // CoInitialize for the scope; CoUninitialize only when the call succeeded
 // (S_FALSE included), so a thread already in another apartment keeps its own.
+// Without the library nothing can be created: CreateInstance fails.
 class ComScope {
 public:
-    ComScope() noexcept : hr_(::CoInitialize(nullptr)) {}
+    ComScope() noexcept
+        : create_(qdx::SystemFunction<CoCreateInstanceFn>("ole32.dll", "CoCreateInstance")),
+          uninitialize_(qdx::SystemFunction<CoUninitializeFn>("ole32.dll", "CoUninitialize")) {
+        const auto initialize = qdx::SystemFunction<CoInitializeFn>("ole32.dll", "CoInitialize");
+        hr_ = initialize && create_ && uninitialize_ ? initialize(nullptr) : E_FAIL;
+    }
     ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
+        if (SUCCEEDED(hr_)) uninitialize_();
     }
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
 
+    HRESULT CreateInstance(REFCLSID clsid, DWORD context, REFIID iid, void** out) const noexcept {
+        return create_ ? create_(clsid, nullptr, context, iid, out) : E_FAIL;
+    }
+
 private:
-    HRESULT hr_;
+    CoCreateInstanceFn create_;
+    CoUninitializeFn uninitialize_;
+    HRESULT hr_ = E_FAIL;
 };
 
 }  // namespace
@@ -69,7 +90,7 @@ void CreateShellLink(const char* shortcutPath, const char* target) {
 
     ComScope com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.PutVoid())))
+    if (FAILED(com.CreateInstance(kClsidShellLink, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.PutVoid())))
         return;
     link->SetPath(target);
     ComPtr<IPersistFile> file;
@@ -84,8 +105,7 @@ bool StartThroughDesktopShell(const char* path) {
     if (::MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, qdx::kTextSize) == 0) return false;
     ComScope com;
     ComPtr<IShellWindows> windows;
-    if (FAILED(::CoCreateInstance(kClsidShellWindows, nullptr, CLSCTX_LOCAL_SERVER, kIidShellWindows,
-                                  windows.PutVoid())))
+    if (FAILED(com.CreateInstance(kClsidShellWindows, CLSCTX_LOCAL_SERVER, kIidShellWindows, windows.PutVoid())))
         return false;
     VARIANT location = {}, root = {};  // VT_EMPTY: the desktop
     long desktopWindow = 0;
@@ -109,13 +129,15 @@ bool StartThroughDesktopShell(const char* path) {
         FAILED(folderView->get_Application(application.Put())) ||
         FAILED(application->QueryInterface(kIidShellDispatch2, shell.PutVoid())))
         return false;
-    const BSTR file = ::SysAllocString(widePath);
+    const auto allocString = qdx::SystemFunction<SysAllocStringFn>("oleaut32.dll", "SysAllocString");
+    const auto freeString = qdx::SystemFunction<SysFreeStringFn>("oleaut32.dll", "SysFreeString");
+    const BSTR file = allocString && freeString ? allocString(widePath) : nullptr;
     if (!file) return false;
     VARIANT none = {};  // VT_EMPTY: no arguments, folder or verb
     VARIANT show = {};
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     const HRESULT hr = shell->ShellExecute(file, none, none, none, show);
-    ::SysFreeString(file);
+    freeString(file);
     return SUCCEEDED(hr);
 }

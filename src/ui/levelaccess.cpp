@@ -4,12 +4,44 @@
 
 #include <new>
 
+#include "common/systemdll.h"
 #include "core/meter_geometry.h"
 #include "ui/ldbdisplay.h"
 
 namespace {
 
 constexpr wchar_t kLevelName[] = L"Level";
+
+// The accessibility and automation libraries are loaded when a screen reader
+// first asks for the meter, not at every start.
+using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, IUnknown*);
+using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+
+// Found by the window's thread, the only one that answers WM_GETOBJECT.
+struct {
+    bool looked = false;
+    CreateStdAccessibleObjectFn createStandard = nullptr;
+    LresultFromObjectFn fromObject = nullptr;
+    SysAllocStringFn allocString = nullptr;
+} library;
+
+bool LookUpLibrary() {
+    if (!library.looked) {
+        library.looked = true;
+        library.createStandard =
+            qdx::SystemFunction<CreateStdAccessibleObjectFn>("oleacc.dll", "CreateStdAccessibleObject");
+        library.fromObject = qdx::SystemFunction<LresultFromObjectFn>("oleacc.dll", "LresultFromObject");
+        library.allocString = qdx::SystemFunction<SysAllocStringFn>("oleaut32.dll", "SysAllocString");
+    }
+    return library.createStandard && library.fromObject && library.allocString;
+}
+
+// Only called once LookUpLibrary has found everything.
+BSTR AllocString(const wchar_t* text) { return library.allocString(text); }
+
+// What VariantInit does.
+void EmptyVariant(VARIANT* v) { v->vt = VT_EMPTY; }
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
@@ -72,7 +104,7 @@ public:
         if (!name) return E_POINTER;
         *name = nullptr;
         if (!IsSelf(child)) return E_INVALIDARG;
-        *name = ::SysAllocString(kLevelName);
+        *name = AllocString(kLevelName);
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
@@ -95,13 +127,13 @@ public:
             *--end = static_cast<wchar_t>(L'0' + percent % 10);
             percent /= 10;
         } while (percent);
-        *value = ::SysAllocString(end);
+        *value = AllocString(end);
         return *value ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return NoText(child, text); }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
         if (!role) return E_POINTER;
-        ::VariantInit(role);
+        EmptyVariant(role);
         if (!IsSelf(child)) return E_INVALIDARG;
         role->vt = VT_I4;
         role->lVal = ROLE_SYSTEM_PROGRESSBAR;
@@ -109,7 +141,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         if (!state) return E_POINTER;
-        ::VariantInit(state);
+        EmptyVariant(state);
         if (!IsSelf(child)) return E_INVALIDARG;
         if (!Alive()) return E_FAIL;
         const HRESULT result = standard->get_accState(child, state);
@@ -169,8 +201,10 @@ private:
 
 LRESULT AnswerLevelObject(HWND meter, WPARAM wParam, LPARAM lParam) {
     if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
+    if (!LookUpLibrary()) return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(::CreateStdAccessibleObject(meter, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard))) ||
+    if (FAILED(library.createStandard(meter, OBJID_CLIENT, __uuidof(IAccessible),
+                                      reinterpret_cast<void**>(&standard))) ||
         !standard)
         return 0;
     // From the process heap, not operator new: the library's operator new
@@ -181,7 +215,7 @@ LRESULT AnswerLevelObject(HWND meter, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     auto* object = new (memory) LevelAccessible(meter, standard);
-    const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, object);
+    const LRESULT result = library.fromObject(__uuidof(IAccessible), wParam, object);
     object->Release();  // LresultFromObject holds its own reference
     return SUCCEEDED(result) ? result : 0;
 }

@@ -121,7 +121,8 @@ TEST(Shell, TrayIconOpensTheWindowAndItsMenuRecords) {
     HWND main = client.WaitForWindow();
     ASSERT_NE(main, nullptr);
 
-    EXPECT_TRUE(TrayIconExists(main, kTrayId));
+    // Added just after the window shows, not before it.
+    EXPECT_TRUE(WaitUntil([&] { return TrayIconExists(main, kTrayId); }, 1000));
     EXPECT_FALSE(TrayIconExists(main, kTrayId + 1));
 
     // A left click brings a hidden window back and to the front.

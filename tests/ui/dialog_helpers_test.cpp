@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "common/systemdll.h"
 #include "res/resource.h"
 #include "ui/ldialog.h"
 
@@ -120,4 +121,23 @@ TEST(ControlHelpers, SetButtonIconKeepsOneIconAndIgnoresMissingOnes) {
         d.SetButtonIcon(300, 4711);  // no such icon: the button keeps its own
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)), second);
     });
+}
+
+// Libraries loaded at first use come from the system folder only: a file of
+// the same name beside the program, which a plain search would take, is not.
+TEST(SystemFunctions, ComeFromTheSystemFolderOnly) {
+    char self[MAX_PATH], dll[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    ASSERT_GT(GetSystemDirectoryA(dll, MAX_PATH), 0u);
+    std::string planted(self);
+    planted = planted.substr(0, planted.find_last_of('\\') + 1) + "qdxplanted.dll";
+    // A real library under a name the system folder does not have.
+    ASSERT_TRUE(CopyFileA((std::string(dll) + "\\msimg32.dll").c_str(), planted.c_str(), FALSE));
+    HMODULE found = LoadLibraryA("qdxplanted.dll");
+    EXPECT_NE(found, nullptr) << "a plain search finds the planted file";
+    if (found) FreeLibrary(found);
+    EXPECT_EQ(qdx::LoadSystemDll("qdxplanted.dll"), nullptr);
+    EXPECT_EQ(qdx::SystemFunction<FARPROC>("qdxplanted.dll", "main"), nullptr);
+    EXPECT_NE(qdx::SystemFunction<FARPROC>("shell32.dll", "Shell_NotifyIconA"), nullptr);
+    DeleteFileA(planted.c_str());
 }

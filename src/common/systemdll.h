@@ -1,0 +1,34 @@
+// Functions of system DLLs that only some runs need, found at their first use
+// so that the DLLs (and the libraries they load in turn) stay out of every
+// start.
+#pragma once
+
+#include <windows.h>
+
+namespace qdx {
+
+// The DLL named from the system folder and nowhere else. Where the loader
+// does not know the search flag (Windows 7 without its update), the DLL is
+// named by its whole path in the system folder instead.
+inline HMODULE LoadSystemDll(const char* dll) noexcept {
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (const HMODULE module = ::LoadLibraryExA(dll, nullptr, kSearchSystem32)) return module;
+    if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+    char path[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (n == 0 || n + 1 + ::lstrlenA(dll) >= MAX_PATH) return nullptr;
+    path[n] = '\\';
+    ::lstrcpyA(path + n + 1, dll);
+    return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// A function of a system DLL, or null. The DLL stays loaded for the rest of
+// the process: callers keep what they get in a static.
+template <typename Function>
+Function SystemFunction(const char* dll, const char* name) noexcept {
+    const HMODULE module = LoadSystemDll(dll);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+}  // namespace qdx
