@@ -362,8 +362,16 @@ int CmdStartup(const Args& a) {
             std::vector<char> line(command.begin(), command.end());
             line.push_back('\0');
             double t0 = NowMs();
-            if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
-                return 3;
+            // Wine now and then refuses a start with its internal error 1359;
+            // such a start is tried again, and said, as the tests do.
+            int tries = 0;
+            while (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
+                const DWORD error = GetLastError();
+                fprintf(stderr, "CreateProcess failed (%lu) for %s\n", error, exes[k].c_str());
+                if (error != ERROR_INTERNAL_ERROR || ++tries == 4) return 3;
+                Sleep(200);
+                t0 = NowMs();
+            }
             HWND window = nullptr;
             bool shown = WaitUntil(
                 [&] {
