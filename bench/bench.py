@@ -225,18 +225,20 @@ class Bench:
         out = os.path.join(self.out, "logview.txt")
         self.wine([self.exe("qdxbench"), "logview", "--lines", str(lines), "--rounds", "3", "--out", winpath(out)],
                   "logview", timeout=600)
-        way = {"new": [], "old": [], "redraw": [], "quiet": []}
+        way = {"view": [], "ownbar": [], "whole": [], "redraw": [], "quiet": []}
         for line in open(out):
             _, k, ms = line.split()
             way[k].append(float(ms))
         self.results.append((
-            "Log line: one line added to a full log view, painting included, now against setting the whole text",
+            "Log line: one line added to a full log view, painting included, against an edit control keeping "
+            "its own scroll bar and against setting the whole text",
             "bench/run.sh (qdxbench logview, %d lines each way, 3 rounds taking turns)" % lines,
-            "added at the end: median %.2f, p99 %.2f ms; whole text set: median %.2f, p99 %.2f ms; "
-            "the view's scroll bar state set (the edit control does it at least twice a line): "
-            "with its redraw median %.2f ms, without %.3f ms" % (
-                statistics.median(way["new"]), percentile(way["new"], 99),
-                statistics.median(way["old"]), percentile(way["old"], 99),
+            "the view: median %.2f, p99 %.2f ms; added to an edit control with its own bar: median %.2f, p99 %.2f ms; "
+            "whole text set: median %.2f, p99 %.2f ms; that edit control's bar state set (it does so at least "
+            "twice a line): with its redraw median %.2f ms, without %.3f ms" % (
+                statistics.median(way["view"]), percentile(way["view"], 99),
+                statistics.median(way["ownbar"]), percentile(way["ownbar"], 99),
+                statistics.median(way["whole"]), percentile(way["whole"], 99),
                 statistics.median(way["redraw"]), statistics.median(way["quiet"]))))
         runs = 20 if self.quick else 100
         client = self.start_program("qdxremote")

@@ -32,6 +32,7 @@
 #include "core/logtail.h"
 #include "kernel_handles.h"
 #include "log/activitylog.h"
+#include "ui/editbar.h"
 
 namespace {
 
@@ -476,65 +477,73 @@ int CmdRefused(const Args& a) {
 }
 
 // The log view's cost per line, painting included: an edit control like the
-// main window's (size, styles, font) given lines by the log (AppendLogView),
-// and the same lines given the way it used to be (the whole tail set again),
-// the two taking turns ("line new|old MS"). The view starts full, so the
-// 1,024-character cut comes in every two dozen lines or so.
+// main window's (size, styles, font, its scroll bar kept by the program)
+// given lines by the log (AppendLogView); the same lines given to an edit
+// control that keeps its own scroll bar; and the same lines given the way it
+// first was (the whole tail set again). The three take turns ("line
+// view|ownbar|whole MS"). The view starts full, so the 1,024-character cut
+// comes in every two dozen lines or so.
 int CmdLogView(const Args& a) {
     FILE* out = OpenOut(a);
     if (!out) return 2;
     HWND frame = CreateWindowExA(0, "STATIC", "log", WS_POPUP | WS_VISIBLE, 0, 0, 300, 120, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
-    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
-                                                   ES_AUTOVSCROLL | ES_WANTRETURN,
-                                0, 0, 218, 85, frame, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!edit) return 3;
-    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font.Get()), 0);
+    constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+    HWND view = CreateWindowExA(0, "EDIT", "", kStyle | WS_CLIPCHILDREN, 0, 0, 218, 85, frame, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    HWND ownBar = CreateWindowExA(0, "EDIT", "", kStyle | WS_VSCROLL, 0, 0, 218, 85, frame, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (!view || !ownBar || !AttachEditScrollBar(view)) return 3;
+    for (HWND edit : {view, ownBar}) SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(LogView.font.Get()), 0);
     auto pump = [] {
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
     };
-    LogTail oldTail;
-    auto oldWay = [&](const char* line) {
-        oldTail.Append(line);
-        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(oldTail.Text()));
-        WPARAM caret = oldTail.CaretPosition();
-        SendMessageA(edit, EM_SETSEL, caret, static_cast<LPARAM>(caret));
-        SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+    LogTail wholeTail;
+    auto wholeWay = [&](const char* line) {
+        wholeTail.Append(line);
+        SendMessageA(ownBar, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wholeTail.Text()));
+        WPARAM caret = wholeTail.CaretPosition();
+        SendMessageA(ownBar, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+        SendMessageA(ownBar, EM_SCROLLCARET, 0, 0);
     };
+    const char* const names[] = {"view", "ownbar", "whole"};
     const int lines = a.Int("lines", 100), rounds = a.Int("rounds", 3);
     for (int round = 0; round < rounds; ++round) {
-        for (int way = 0; way < 2; ++way) {
-            const bool now = way == 0;
+        for (int way = 0; way < 3; ++way) {
+            HWND edit = way == 0 ? view : ownBar;
+            ShowWindow(view, way == 0 ? SW_SHOW : SW_HIDE);
+            ShowWindow(ownBar, way == 0 ? SW_HIDE : SW_SHOW);
             LogView.view = nullptr;
             LogView.tail.Clear();
-            oldTail.Clear();
+            wholeTail.Clear();
             SetWindowTextA(edit, "");
-            if (now) LogView.view = edit;
+            if (way < 2) LogView.view = edit;
+            pump();
             for (int i = 0; i < lines + 120; ++i) {
                 char line[96];
                 snprintf(line, sizeof line, "12:%02d:%02d Connecting to 127.0.0.1:%d\r\n", i / 60 % 60, i % 60,
                          2640 + i);
                 const double start = NowMs();
-                if (now) AppendLogView(line);
-                else oldWay(line);
+                if (way < 2) AppendLogView(line);
+                else wholeWay(line);
                 UpdateWindow(edit);
                 pump();
-                if (i >= 120) fprintf(out, "line %s %.3f\n", now ? "new" : "old", NowMs() - start);
+                if (i >= 120) fprintf(out, "line %s %.3f\n", names[way], NowMs() - start);
             }
         }
     }
-    // What remains of a line: the edit control sets its scroll bar's state
-    // with a redraw at the scroll into view and again at the end of each
-    // insertion. The same call with the view's own state, drawn and not
+    // What an edit control that keeps its own bar pays for it: it sets the
+    // bar's state with a redraw at the scroll into view and again at the end
+    // of each insertion. The same call with its own state, drawn and not
     // ("bar redraw|quiet MS").
     SCROLLINFO bar = {sizeof bar, SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(edit, SB_VERT, &bar);
+    GetScrollInfo(ownBar, SB_VERT, &bar);
     bar.fMask = SIF_PAGE | SIF_POS | SIF_RANGE | SIF_DISABLENOSCROLL;
     for (int i = 0; i < 100; ++i) {
         const bool redraw = i % 2 == 0;
         const double start = NowMs();
-        SetScrollInfo(edit, SB_VERT, &bar, redraw);
+        SetScrollInfo(ownBar, SB_VERT, &bar, redraw);
         fprintf(out, "bar %s %.3f\n", redraw ? "redraw" : "quiet", NowMs() - start);
     }
     LogView.view = nullptr;

@@ -10,6 +10,7 @@
 #include "net/link_messages.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
+#include "ui/editbar.h"
 #include "ui/instance.h"
 
 namespace {
@@ -59,6 +60,7 @@ MainDialog::~MainDialog() = default;
 void MainDialog::InitDialog() {
     hLevel = ::GetDlgItem(hwnd, IDC_MAIN_LEVEL);
     LogView.view = ::GetDlgItem(hwnd, IDC_MAIN_LOG);
+    AttachEditScrollBar(LogView.view);
     KeepControlFontOnDpiChange(LogView.view);
     ApplyDpi(WindowDpi(hwnd));
     WriteLogLine("QDX Remote Control Run");

@@ -575,7 +575,7 @@ TEST(ClientRun, InProportionAtEveryDpi) {
     RegValueGuard logPixels(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
     Bench s({"--levels", "04,06,08,06"});
     ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
-    int lamp96 = 0;
+    int lamp96 = 0, bar96 = 0;
     for (const DWORD dpi : {96u, 144u, 192u}) {
         SCOPED_TRACE(testing::Message() << dpi << " DPI");
         logPixels.Set(REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
@@ -598,11 +598,17 @@ TEST(ClientRun, InProportionAtEveryDpi) {
         const int lamp = red.back() - red.front() + 1;
         // The font's 13 pixels at 96 DPI, as the font mapper rounds them.
         EXPECT_NEAR(pitch, MulDiv(13, dpi, 96), 1);
+        HWND bar = FindWindowExA(GetDlgItem(main, IDC_MAIN_LOG), nullptr, "ScrollBar", nullptr);
+        RECT barArea = {};
+        ASSERT_TRUE(bar && GetWindowRect(bar, &barArea));
+        const int barWidth = barArea.right - barArea.left;
         if (dpi == 96) {
             lamp96 = lamp;
+            bar96 = barWidth;
             EXPECT_GE(lamp, 20);
         } else {
             EXPECT_NEAR(lamp, MulDiv(lamp96, dpi, 96), 1);
+            EXPECT_NEAR(barWidth, MulDiv(bar96, dpi, 96), 1) << "the log view's scroll bar";
         }
         EXPECT_GE(RunStarts(Marked(CaptureControl(main, IDC_MAIN_LEVEL), false, Bright)).size(), 3u)
             << "lit segments with stripes between them";

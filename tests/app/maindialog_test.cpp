@@ -199,6 +199,68 @@ TEST_F(MainDialogTest, LogViewColoursFollowTheAlertAndOnlyForTheLogView) {
     EXPECT_GT(client::FindLine(lines, "QDX Remote Control Exit"), run);
 }
 
+// The log view's scroll bar, a control inside it that the program keeps:
+// beside the text, not over it; at the newest line as lines come; not drawn
+// again while its thumb stays where it was; scrolling the text as the edit
+// control's own bar would.
+TEST_F(MainDialogTest, LogViewScrollBarFollowsTheTextAndScrollsIt) {
+    RunMain([&](Scripted& d) {
+        HWND log = GetDlgItem(d.Hwnd(), IDC_MAIN_LOG);
+        HWND bar = FindWindowExA(log, nullptr, "ScrollBar", nullptr);
+        ASSERT_NE(bar, nullptr);
+        auto pump = [](UINT only) {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE | only)) DispatchMessageA(&m);
+        };
+        auto first = [&] { return static_cast<int>(SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0)); };
+        auto rows = [&] { return static_cast<int>(SendMessageA(log, EM_GETLINECOUNT, 0, 0)); };
+        auto bar_state = [&] {
+            SCROLLINFO info = {sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
+            GetScrollInfo(bar, SB_CTL, &info);
+            return info;
+        };
+        RECT client, text, place;
+        GetClientRect(log, &client);
+        SendMessageA(log, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
+        GetWindowRect(bar, &place);
+        MapWindowPoints(nullptr, log, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.right, client.right);
+        EXPECT_EQ(place.bottom - place.top, client.bottom);
+        EXPECT_EQ(place.right - place.left, GetSystemMetrics(SM_CXVSCROLL));
+        EXPECT_LE(text.right, place.left);
+
+        for (int i = 0; i < 40; ++i) WriteLogLine("Connecting to 127.0.0.1:2640");
+        pump(0);
+        SCROLLINFO shown = bar_state();
+        EXPECT_EQ(shown.nMax, rows() - 1);
+        EXPECT_GT(shown.nPos, 0);
+        EXPECT_EQ(shown.nPos, first());
+        // The caret stays before the last line break: the empty row after it is out of view.
+        EXPECT_EQ(shown.nPos + static_cast<int>(shown.nPage), rows() - 1) << "at the newest line";
+        WriteLogLine("Connecting to 127.0.0.1:2641");
+        pump(PM_QS_POSTMESSAGE);
+        EXPECT_EQ(bar_state().nPos, first());
+        EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE)) << "the thumb stayed: nothing to draw";
+
+        const int page = static_cast<int>(shown.nPage);
+        const struct {
+            WORD request, thumb;
+            int first;
+        } moves[] = {{SB_THUMBTRACK, 3, 3}, {SB_LINEDOWN, 0, 4}, {SB_LINEUP, 0, 3}, {SB_PAGEDOWN, 0, 3 + page},
+                     {SB_TOP, 0, 0}, {SB_THUMBPOSITION, 5, 5}, {SB_BOTTOM, 0, rows() - page}};
+        for (const auto& move : moves) {
+            SCOPED_TRACE(testing::Message() << "request " << move.request);
+            SendMessageA(log, WM_VSCROLL, MAKEWPARAM(move.request, move.thumb), reinterpret_cast<LPARAM>(bar));
+            EXPECT_EQ(first(), move.first);
+            EXPECT_EQ(bar_state().nPos, move.first);
+        }
+        SendMessageA(log, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+        pump(0);
+        EXPECT_LT(first(), rows() - page);
+        EXPECT_EQ(bar_state().nPos, first());
+    });
+}
+
 TEST_F(MainDialogTest, RecordButtonShowsGreyOrangeOrRedLamp) {
     COLORREF idle = 0, hot = 0, left = 0, recordingHot = 0, recordingAway = 0;
     bool hotSeen = false, leftSeen = false;
