@@ -115,7 +115,6 @@ void MainDialog::ApplyDpi(UINT newDpi) {
         oldButtonLamps[lamp] = std::move(buttonLamps[lamp]);
         trayLamps[lamp].Reset();
     }
-    LoadLamps(kLampCount);
     ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
 }
 
@@ -124,23 +123,26 @@ void MainDialog::ApplyDpi(UINT newDpi) {
 // BM_SETIMAGE gives it until the button is destroyed (9 KB more per change),
 // and each LoadImage leaves a little behind too. An image list handed over
 // with BCM_SETIMAGELIST is only referred to, and the shell copies tray icons.
-// A button lamp is made the first time it is shown (some 6 ms each under
-// Wine): the start needs only the grey one.
-void MainDialog::LoadLamps(Lamp button) {
-    static const int kIconIds[kLampCount] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
-    for (int lamp = 0; lamp < kLampCount; ++lamp) {
-        const LPCSTR name = MAKEINTRESOURCEA(kIconIds[lamp]);
-        if (!trayLamps[lamp]) trayLamps[lamp].Reset(LoadIconForDpi(AppInstance(), name, kTrayLampSize, dpi));
-        if (lamp != button || buttonLamps[lamp]) continue;
-        qdx::UniqueIcon icon(LoadIconForDpi(AppInstance(), name, kButtonLampSize, dpi));
-        ICONINFO info = {};
-        if (!icon || !::GetIconInfo(icon.Get(), &info)) continue;
-        qdx::UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
-        BITMAP size = {};
-        if (!::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof size, &size)) continue;
-        qdx::UniqueImageList list(::ImageList_Create(size.bmWidth, size.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0));
-        if (list && ::ImageList_AddIcon(list.Get(), icon.Get()) == 0) buttonLamps[lamp] = std::move(list);
-    }
+// A lamp is made the first time it is shown (a button lamp some 6 ms under
+// Wine, a tray lamp 1): the window's first frame needs only the grey button
+// lamp, and the tray icon comes after it.
+constexpr WORD kLampIcons[] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
+
+void MainDialog::LoadButtonLamp(Lamp lamp) {
+    qdx::UniqueIcon icon(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(kLampIcons[lamp]), kButtonLampSize, dpi));
+    ICONINFO info = {};
+    if (!icon || !::GetIconInfo(icon.Get(), &info)) return;
+    qdx::UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
+    BITMAP size = {};
+    if (!::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof size, &size)) return;
+    qdx::UniqueImageList list(::ImageList_Create(size.bmWidth, size.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0));
+    if (list && ::ImageList_AddIcon(list.Get(), icon.Get()) == 0) buttonLamps[lamp] = std::move(list);
+}
+
+HICON MainDialog::TrayLamp(Lamp lamp) {
+    if (!trayLamps[lamp])
+        trayLamps[lamp].Reset(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(kLampIcons[lamp]), kTrayLampSize, dpi));
+    return trayLamps[lamp].Get();
 }
 
 // kLampCount takes the lamp off the button. A lamp that did not load leaves
@@ -148,7 +150,7 @@ void MainDialog::LoadLamps(Lamp button) {
 void MainDialog::ShowRecordLamp(Lamp lamp) {
     BUTTON_IMAGELIST images = {};
     if (lamp != kLampCount) {
-        if (!buttonLamps[lamp]) LoadLamps(lamp);
+        if (!buttonLamps[lamp]) LoadButtonLamp(lamp);
         images.himl = buttonLamps[lamp].Get();
         if (!images.himl) return;
     }

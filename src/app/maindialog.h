@@ -61,7 +61,8 @@ private:
     void PollHeldHotKeys();
 
     enum Lamp { kLampGrey, kLampOrange, kLampRed, kLampCount };
-    void LoadLamps(Lamp button);  // the tray's lamps, and that button lamp (kLampCount: none)
+    void LoadButtonLamp(Lamp lamp);
+    HICON TrayLamp(Lamp lamp);  // loaded at its first use
     // Remakes what the window draws in pixels (log font, lamps, window icons)
     // for a DPI: at start and when the window moves to another monitor.
     void ApplyDpi(UINT newDpi);
@@ -83,8 +84,9 @@ private:
     UINT dpi = 96;                // of the window, for its lamps and the log font
     bool trayAdded = false;       // the shell took the tray icon
     QDXConnect worker;
-    // The lamps, loaded once per DPI (see LoadLamps): the Record button's as
-    // one-image lists of 32 x 32 pixels at 96 DPI, the tray's as 16 x 16 icons.
+    // The lamps, each loaded once per DPI at its first use (see
+    // LoadButtonLamp): the Record button's as one-image lists of 32 x 32
+    // pixels at 96 DPI, the tray's (orange and red) as 16 x 16 icons.
     qdx::UniqueImageList buttonLamps[kLampCount];
     qdx::UniqueIcon trayLamps[kLampCount];
 };

@@ -62,7 +62,7 @@ bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
 // icon is added again, or a client closed to the tray could not be reached any
 // more.
 void MainDialog::UpdateNotifyIcon() {
-    HICON lamp = trayLamps[recording ? kLampRed : kLampOrange].Get();
+    HICON lamp = TrayLamp(recording ? kLampRed : kLampOrange);
     if (!trayAdded || !SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording()))
         trayAdded = SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
 }
