@@ -21,6 +21,7 @@ constexpr UINT kStatusNextMillis = 8000;
 constexpr int kLevelLimit = 127;  // a level byte's range, symmetric
 constexpr int kTrayLampSize = 16;    // pixels at 96 DPI, as the window's small icon
 constexpr int kButtonLampSize = 32;  // as the window's big icon
+constexpr UINT kTrayFollowMillis = 50;  // how long a record state holds before the tray shows it
 
 // A client started with an administrator's full token (by a setup where the
 // shell could not start it) gets no messages from the shell, which runs at a
@@ -165,9 +166,13 @@ void MainDialog::ShowRecordState() {
     EnableControl(IDC_MAIN_LEVEL, recording);
 }
 
+// The window shows a change of the record state at once; the tray icon once
+// the state has held for a moment. A run that ends as it starts (a refused
+// connect) leaves the tray as it was, and the run does not wait for two
+// round trips to the shell.
 void MainDialog::ApplyRecordDisplay() {
     ShowRecordState();
-    UpdateNotifyIcon();
+    ::SetTimer(hwnd, kTrayTimer, kTrayFollowMillis, nullptr);
 }
 
 bool MainDialog::CmCancel() {
@@ -292,10 +297,14 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         EvHotKey(lParam);
         return TRUE;
     case WM_TIMER:
-        if (wParam == kHotKeyReleaseTimer)
+        if (wParam == kHotKeyReleaseTimer) {
             PollHeldHotKeys();
-        else
+        } else if (wParam == kTrayTimer) {
+            ::KillTimer(hwnd, kTrayTimer);
+            if (!trayAdded || trayRecording != Recording()) UpdateNotifyIcon();
+        } else {
             RotateStatus(wParam);
+        }
         return TRUE;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);

@@ -57,6 +57,7 @@ public:
 
 private:
     static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)
+    static constexpr UINT_PTR kTrayTimer = 3;           // the tray icon follows the record state
 
     void PollHeldHotKeys();
 
@@ -83,6 +84,7 @@ private:
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
     UINT dpi = 96;                // of the window, for its lamps and the log font
     bool trayAdded = false;       // the shell took the tray icon
+    bool trayRecording = false;   // and shows the recording lamp
     QDXConnect worker;
     // The lamps, each loaded once per DPI at its first use (see
     // LoadButtonLamp): the Record button's as one-image lists of 32 x 32

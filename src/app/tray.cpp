@@ -65,6 +65,7 @@ void MainDialog::UpdateNotifyIcon() {
     HICON lamp = TrayLamp(recording ? kLampRed : kLampOrange);
     if (!trayAdded || !SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording()))
         trayAdded = SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
+    trayRecording = Recording();
 }
 
 void MainDialog::RemoveNotifyIcon() {
