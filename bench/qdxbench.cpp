@@ -340,8 +340,26 @@ void CloseProgram(HANDLE process, DWORD pid, HWND window) {
     if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
 }
 
+// Nothing of a shown window waits to be painted, neither the window nor
+// any of its visible controls (update regions are the system's, so another
+// process can ask).
+bool Painted(HWND window) {
+    if (GetUpdateRect(window, nullptr, FALSE)) return false;
+    bool waiting = false;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) -> BOOL {
+            if (!IsWindowVisible(child) || !GetUpdateRect(child, nullptr, FALSE)) return TRUE;
+            *reinterpret_cast<bool*>(found) = true;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&waiting));
+    return !waiting;
+}
+
 // Start-up: process creation to the main window shown, "start EXE_INDEX MS",
-// the programs taking turns so that both see the same machine.
+// and to its first whole frame, "painted EXE_INDEX MS"; the programs take
+// turns so that both see the same machine.
 int CmdStartup(const Args& a) {
     const std::vector<std::string> exes = a.values.count("exe") ? a.values.at("exe") : std::vector<std::string>();
     const std::vector<std::string> titles =
@@ -381,7 +399,12 @@ int CmdStartup(const Args& a) {
                 },
                 30000, 1);
             double ms = NowMs() - t0;
+            // And until its first frame is whole: shown, and no part of it
+            // or of its controls waiting to be painted.
+            const bool painted = shown && WaitUntil([&] { return Painted(window); }, 5000, 1);
+            double paintedMs = NowMs() - t0;
             if (i > 0 && shown) fprintf(out, "start %zu %.1f\n", k, ms);
+            if (i > 0 && painted) fprintf(out, "painted %zu %.1f\n", k, paintedMs);
             fflush(out);
             if (window) CloseProgram(pi.hProcess, pi.dwProcessId, window);
             CloseHandle(pi.hThread);

@@ -72,12 +72,14 @@ void MainDialog::InitDialog() {
     ::SetTimer(hwnd, kStatusTimer, kStatusFirstMillis, nullptr);
     HotKeyStart();
     ShowRecordState();
-    // The tray icon and the tool tips are added as soon as the window shows,
-    // not before: the shell's round trip (and loading the shell's library)
-    // costs some 10 to 20 ms under Wine, the tips' window some 5, and the
-    // window would wait for them. Whatever changes the record state first
-    // adds the icon, so it shows the state of the moment.
-    ::PostMessageA(hwnd, WM_SHOWN_START, 0, 0);
+    // The tray icon and the tool tips are added once the window has shown
+    // and painted its first frame, not before: the shell's round trip (and
+    // loading the shell's library) costs some 10 to 20 ms under Wine, the
+    // tips' window some 5, and the window would wait for them. A timer's
+    // message comes after the paint; a posted one would come before it.
+    // Whatever changes the record state first adds the icon, so it shows
+    // the state of the moment.
+    ::SetTimer(hwnd, kShownTimer, USER_TIMER_MINIMUM, nullptr);
     // The focus mark on the Record button from the start, not only after the
     // first key: posted, so it comes after the dialog manager's own set-up of
     // the marks (which hides them when the window was opened by mouse).
@@ -288,11 +290,6 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TRAYNOTIFY:
         EvTrayNotify(lParam);
         return TRUE;
-    case WM_SHOWN_START:
-        if (!trayAdded) UpdateNotifyIcon();
-        AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
-        AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
-        return TRUE;
     case WM_HOTKEY:
         EvHotKey(lParam);
         return TRUE;
@@ -302,6 +299,11 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         } else if (wParam == kTrayTimer) {
             ::KillTimer(hwnd, kTrayTimer);
             if (!trayAdded || trayRecording != Recording()) UpdateNotifyIcon();
+        } else if (wParam == kShownTimer) {
+            ::KillTimer(hwnd, kShownTimer);
+            if (!trayAdded) UpdateNotifyIcon();
+            AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
+            AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
         } else {
             RotateStatus(wParam);
         }

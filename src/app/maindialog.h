@@ -13,7 +13,6 @@
 
 constexpr char kMainWindowTitle[] = "QDX Remote Control";  // also the single-instance key
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 22;              // the tray icon's callback message
-constexpr UINT WM_SHOWN_START = WM_USER + 23;             // posted at the start: what waits for the window to show
 
 class MainDialog : public LPlayerBaseDlg {
 public:
@@ -58,6 +57,7 @@ public:
 private:
     static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)
     static constexpr UINT_PTR kTrayTimer = 3;           // the tray icon follows the record state
+    static constexpr UINT_PTR kShownTimer = 4;          // what waits for the window's first frame
 
     void PollHeldHotKeys();
 
