@@ -132,13 +132,11 @@ void MainDialog::ApplyDpi(UINT newDpi) {
 constexpr WORD kLampIcons[] = {IDI_LAMP_GREY, IDI_LAMP_ORANGE, IDI_LAMP_RED};
 
 void MainDialog::LoadButtonLamp(Lamp lamp) {
+    // The icon is loaded at the list's size.
+    const int size = ScaleForDpi(kButtonLampSize, dpi);
     qdx::UniqueIcon icon(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(kLampIcons[lamp]), kButtonLampSize, dpi));
-    ICONINFO info = {};
-    if (!icon || !::GetIconInfo(icon.Get(), &info)) return;
-    qdx::UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
-    BITMAP size = {};
-    if (!::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof size, &size)) return;
-    qdx::UniqueImageList list(::ImageList_Create(size.bmWidth, size.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0));
+    if (!icon) return;
+    qdx::UniqueImageList list(::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0));
     if (list && ::ImageList_AddIcon(list.Get(), icon.Get()) == 0) buttonLamps[lamp] = std::move(list);
 }
 
