@@ -258,6 +258,14 @@ TEST_F(MainDialogTest, LogViewScrollBarFollowsTheTextAndScrollsIt) {
         pump(0);
         EXPECT_LT(first(), rows() - page);
         EXPECT_EQ(bar_state().nPos, first());
+        // A click on the bar's lower arrow, as the mouse gives it to the bar.
+        const int before = first();
+        const LPARAM arrow = MAKELPARAM((place.right - place.left) / 2, (place.bottom - place.top) - 3);
+        PostMessageA(bar, WM_LBUTTONUP, 0, arrow);
+        SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, arrow);
+        pump(0);
+        EXPECT_EQ(first(), before + 1);
+        EXPECT_EQ(bar_state().nPos, first());
     });
 }
 
