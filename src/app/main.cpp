@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/client.h"
+#include "common/systemdll.h"
 #include "core/lfile.h"
 #include "core/text.h"
 #include "setup/install.h"
@@ -19,11 +20,8 @@ namespace {
 // before Windows 8 have it only with an update; without it, the current
 // folder at least leaves the search.
 void RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
-                                         ::GetProcAddress(kernel, "SetDefaultDllDirectories"))
-                                   : nullptr;
+    const auto setDefault =
+        qdx::LoadedFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
     constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
     if (!setDefault || !setDefault(kSearchSystem32)) ::SetDllDirectoryA("");
 }

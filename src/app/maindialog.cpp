@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/handles.h"
+#include "common/systemdll.h"
 #include "core/product.h"
 #include "log/activitylog.h"
 #include "net/link_messages.h"
@@ -28,10 +29,10 @@ constexpr UINT kTrayFollowMillis = 50;  // how long a record state holds before 
 // lower level, unless it lets them through: the filter is Windows 7's and
 // later, so it is looked up.
 void AllowTaskbarCreated(HWND window, UINT message) {
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
     constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
-    const FARPROC found = ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (found && message) reinterpret_cast<Filter>(reinterpret_cast<void (*)()>(found))(window, message, kAllow, nullptr);
+    const auto filter = qdx::LoadedFunction<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        "user32.dll", "ChangeWindowMessageFilterEx");
+    if (filter && message) filter(window, message, kAllow, nullptr);
 }
 
 }  // namespace

@@ -22,6 +22,15 @@ inline HMODULE LoadSystemDll(const char* dll) noexcept {
     return ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// A function of a DLL the process has loaded already (kernel32, user32), or
+// null where this Windows does not have it.
+template <typename Function>
+Function LoadedFunction(const char* dll, const char* name) noexcept {
+    const HMODULE module = ::GetModuleHandleA(dll);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 // A function of a system DLL, or null. The DLL stays loaded for the rest of
 // the process: callers keep what they get in a static.
 template <typename Function>

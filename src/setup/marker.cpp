@@ -22,16 +22,22 @@ bool ReadAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD size) {
     return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadExactly(file, buffer, size);
 }
 
+// The file's size and its first bytes (all of it when it is shorter).
+bool ReadHead(HANDLE file, std::uint64_t& size, unsigned char (&head)[kSetupHeadSize], DWORD& headSize) {
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(file, &length)) return false;
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    headSize = static_cast<DWORD>(size < kSetupHeadSize ? size : kSetupHeadSize);
+    return ReadAt(file, 0, head, headSize);
+}
+
 // Where the data behind the image ends: before a certificate table that ends
 // the file (and its alignment), else at the file's end. False when the file
 // cannot be read.
 bool DataEnd(HANDLE file, std::uint64_t& end) {
-    LARGE_INTEGER length;
-    if (!::GetFileSizeEx(file, &length)) return false;
-    end = static_cast<std::uint64_t>(length.QuadPart);
     unsigned char head[kSetupHeadSize];
-    const DWORD headSize = static_cast<DWORD>(end < kSetupHeadSize ? end : kSetupHeadSize);
-    if (!ReadAt(file, 0, head, headSize)) return false;
+    DWORD headSize = 0;
+    if (!ReadHead(file, end, head, headSize)) return false;
     const std::uint64_t table = CertificateTableStart(head, headSize, end);
     if (table == end) return true;
     unsigned char before[8];
@@ -87,15 +93,13 @@ bool AppendMarker(const char* path, std::uint32_t value) {
     if (!file) return false;
     unsigned char bytes[kMarkerSize];
     WriteLE32(bytes, value);
-    LARGE_INTEGER length;
-    if (!::GetFileSizeEx(file.Get(), &length)) return false;
     // A signed image: the marker takes the certificate table's place, and the
     // header no longer names a table. A marker behind the table would break
     // the signature all the same, and leave the reader looking in front of it.
+    std::uint64_t size = 0;
     unsigned char head[kSetupHeadSize];
-    const std::uint64_t size = static_cast<std::uint64_t>(length.QuadPart);
-    const DWORD headSize = static_cast<DWORD>(size < kSetupHeadSize ? size : kSetupHeadSize);
-    if (!ReadAt(file.Get(), 0, head, headSize)) return false;
+    DWORD headSize = 0;
+    if (!ReadHead(file.Get(), size, head, headSize)) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(CertificateTableStart(head, headSize, size));
     PeFields pe;

@@ -1,13 +1,13 @@
 #include "ui/dpi.h"
 
+#include "common/systemdll.h"
+
 UINT WindowDpi(HWND window) {
     // Looked up, not imported: the program also runs on systems older than
     // the function, which then have one DPI for every window. (Looked up at
     // each call: it is rare, and a function-level static would bring in the
     // library's thread-safe initialisation and its exception handling.)
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const auto dpiForWindow = qdx::LoadedFunction<UINT(WINAPI*)(HWND)>("user32.dll", "GetDpiForWindow");
     if (dpiForWindow && window) {
         const UINT dpi = dpiForWindow(window);
         if (dpi) return dpi;
@@ -21,11 +21,15 @@ UINT WindowDpi(HWND window) {
 }
 
 void KeepControlFontOnDpiChange(HWND control) {
-    using ControlDpiBehavior = BOOL(WINAPI*)(HWND, DWORD, DWORD);
     constexpr DWORD kDisableFontUpdate = 1;  // DCDC_DISABLE_FONT_UPDATE
-    const auto setBehavior = reinterpret_cast<ControlDpiBehavior>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetDialogControlDpiChangeBehavior")));
+    const auto setBehavior = qdx::LoadedFunction<BOOL(WINAPI*)(HWND, DWORD, DWORD)>(
+        "user32.dll", "SetDialogControlDpiChangeBehavior");
     if (setBehavior && control) setBehavior(control, kDisableFontUpdate, kDisableFontUpdate);
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+    const auto forDpi = qdx::LoadedFunction<int(WINAPI*)(int, UINT)>("user32.dll", "GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, dpi) : ::GetSystemMetrics(index);
 }
 
 HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi) {

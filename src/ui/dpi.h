@@ -29,6 +29,10 @@ inline int ScaleForDpi(int pixels, UINT dpi) { return ::MulDiv(pixels, static_ca
 // its owner makes it a new one. Nothing on systems before Windows 10 (1703).
 void KeepControlFontOnDpiChange(HWND control);
 
+// A system metric (a scroll bar's width, say) at the DPI where the system
+// keeps one per DPI (Windows 10 and later), else at the system's DPI.
+int SystemMetricForDpi(int index, UINT dpi);
+
 // A bitmap resource stretched to its size at the DPI (as it is at 96), or null.
 HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi);
 

@@ -19,13 +19,6 @@ struct EditBar {
     DWORD look = ~0u;
 };
 
-int ScrollBarWidth(HWND window) {
-    using MetricForDpi = int(WINAPI*)(int, UINT);
-    const auto forDpi = reinterpret_cast<MetricForDpi>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
-    return forDpi ? forDpi(SM_CXVSCROLL, WindowDpi(window)) : ::GetSystemMetrics(SM_CXVSCROLL);
-}
-
 // The edit control lays its rows out one font height apart.
 void MeasureLines(HWND edit, EditBar& s) {
     HDC dc = ::GetDC(edit);
@@ -103,7 +96,7 @@ bool OnlyReads(HWND edit, UINT message) {
 void Layout(HWND edit, EditBar& s) {
     RECT client;
     if (!::GetClientRect(edit, &client)) return;
-    int width = ScrollBarWidth(edit);
+    int width = SystemMetricForDpi(SM_CXVSCROLL, WindowDpi(edit));
     if (width > client.right) width = client.right;
     ::MoveWindow(s.bar, client.right - width, 0, width, client.bottom, TRUE);
     RECT text = client;
