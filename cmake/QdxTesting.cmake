@@ -41,6 +41,14 @@ if(QDX_WINDOWS)
   set_tests_properties(wine_prefix_up wine_prefix_down PROPERTIES ENVIRONMENT "${QDX_WINE_ENV}")
 endif()
 
+# Tests of a Windows tree that run natively, without Wine (image identity,
+# signing), carry the label "native": on a machine that cannot run 32-bit
+# code, scripts/ctest.sh runs only these in the i686 tree and counts the rest
+# as skipped.
+function(qdx_native_test name)
+  set_tests_properties(${name} PROPERTIES LABELS native)
+endfunction()
+
 # Test programs that do not run in the 32-bit tree, and gtest filters for those
 # that run there only in part. Both are declared in tests/CMakeLists.txt, with
 # the reason for each, before the programs are added.

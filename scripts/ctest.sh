@@ -8,6 +8,12 @@
 # the fuzz tree, each target a few seconds, on a machine no longer busy with
 # the others. Prints each tree's log as it ends, one line per tree and one line
 # "N passed, N failed" over all of them. Extra arguments go to every ctest call.
+#
+# On a machine that cannot run 32-bit code (scripts/probe-32bit.py says no;
+# QDX_RUNS_32BIT=yes|no overrides it), the i686 tree runs only its tests that
+# need no Wine (label "native"); its Wine tests are counted as skipped, one line
+# says why, and the last line reads "N passed, N failed, M skipped". Where the
+# probe says yes, every test of that tree runs and any failure fails the run.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QDX_BUILD_DIR:-$ROOT/build}"
@@ -15,7 +21,7 @@ LOGDIR="$BUILD/test-logs"
 JOBS="${QDX_TEST_JOBS:-4}"  # test programs at once within one tree
 mkdir -p "$LOGDIR"
 
-passed=0; failed=0
+passed=0; failed=0; skipped=0
 summary=()
 count() {  # count TREE LOGFILE SECONDS: add CTest's totals of one tree
   local line p f t
@@ -66,14 +72,30 @@ start_xvfb() {
   echo "$pid ${display:-}"
 }
 
-run_tree() {  # run_tree NAME [JOBS]: ctest of one tree into its log; its seconds into NAME.seconds
-  local name=$1 start
+run_tree() {  # run_tree NAME [JOBS [CTEST ARGS...]]: ctest of one tree into its log; its seconds into NAME.seconds
+  local name=$1 jobs=${2:-$JOBS} start
+  shift $(($# < 2 ? $# : 2))
   start=$(date +%s)
-  ctest --test-dir "$BUILD/$name" --output-on-failure -j "${2:-$JOBS}" "${CTEST_ARGS[@]}" >"$LOGDIR/$name.log" 2>&1
+  ctest --test-dir "$BUILD/$name" --output-on-failure -j "$jobs" "$@" "${CTEST_ARGS[@]}" >"$LOGDIR/$name.log" 2>&1
   echo $(( $(date +%s) - start )) >"$LOGDIR/$name.seconds"
 }
 
+tests_in() {  # tests_in TREE [CTEST ARGS...]: how many tests ctest would run
+  local tree=$1; shift
+  ctest --test-dir "$BUILD/$tree" -N "$@" "${CTEST_ARGS[@]}" 2>/dev/null |
+    sed -nE 's/^Total Tests: ([0-9]+)$/\1/p'
+}
+
 CTEST_ARGS=("$@")
+
+# Whether the i686 tree's Wine tests can run here at all.
+probe32=$(python3 "$ROOT/scripts/probe-32bit.py" "$BUILD/probe32")
+win32_args=()
+if [[ $probe32 == no* ]]; then
+  win32_args=(-L '^native$')
+  all=$(tests_in win32); native=$(tests_in win32 -L '^native$')
+  skipped=$(( ${all:-0} - ${native:-0} ))
+fi
 titles=([0]="host tests" [1]="Windows tests, x86_64 under Wine" [2]="Windows tests, i686 under Wine's wow64 mode"
         [3]="fuzz targets, a few seconds each")
 trees=(host win64 win32 fuzz)
@@ -81,6 +103,11 @@ jobs=()
 run_tree host &
 jobs+=($!)
 for name in win64 win32; do
+  if [ "$name" = win32 ] && [ ${#win32_args[@]} -gt 0 ]; then
+    run_tree win32 "$JOBS" "${win32_args[@]}" &  # no Wine: no X server either
+    jobs+=($!)
+    continue
+  fi
   read -r pid display < <(start_xvfb "$name")
   xvfb_pids+=("$pid")
   if [ -z "$display" ]; then
@@ -102,6 +129,9 @@ for i in 0 1 2 3; do
   echo "== ${titles[$i]}"
   cat "$LOGDIR/${trees[$i]}.log"
   count "${trees[$i]}" "$LOGDIR/${trees[$i]}.log" "$(cat "$LOGDIR/${trees[$i]}.seconds" 2>/dev/null || echo 0)"
+  if [ "${trees[$i]}" = win32 ] && [ ${#win32_args[@]} -gt 0 ]; then
+    summary+=("win32: $skipped Wine tests skipped, this machine does not run 32-bit code: ${probe32#no: }")
+  fi
 done
 
 # Process starts that failed inside Wine and were tried again (tests/support).
@@ -114,5 +144,9 @@ done
 echo
 printf '%s\n' "${summary[@]}"
 echo "$retried process starts retried after an error of Wine's"
-echo "$passed passed, $failed failed"
+if [ "$skipped" -gt 0 ]; then
+  echo "$passed passed, $failed failed, $skipped skipped"
+else
+  echo "$passed passed, $failed failed"
+fi
 [ "$failed" -eq 0 ]
