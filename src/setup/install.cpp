@@ -17,7 +17,9 @@ namespace {
 constexpr char kInUseText[] =
     "The file %s is in use.\n\nClose QDX Remote Control and run the setup again.\n\n"
     "The previous installation was left unchanged.";
-constexpr char kWaitingText[] = "Waiting for QDX Remote Control to close";
+// The client may be hidden, with only its tray icon showing.
+constexpr char kWaitingText[] =
+    "Waiting for you to close QDX Remote Control: it may be running in the notification area";
 constexpr DWORD kClientPollMs = 100;
 // How long a client whose window has gone is given to end.
 constexpr DWORD kClientExitMs = 5000;
