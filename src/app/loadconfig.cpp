@@ -1,10 +1,12 @@
 // The load configuration of the executable. Its DependentLoadFlags make the
-// system search only its own folder for the DLLs that the import table names
+// system search only the system folder for the DLLs that the import table names
 // (and that those DLLs import in turn), before the program's first
 // instruction, where no call of the program can reach. The linker does not
 // point the image's load-configuration directory at this table: the build does
 // that after the link (qdxpkg --load-config), from the linker's map.
 #include <cstdint>
+
+#include "common/systemdll.h"
 
 namespace {
 
@@ -37,11 +39,10 @@ struct LoadConfigTable {
 };
 static_assert(sizeof(LoadConfigTable) == (sizeof(void*) == 8 ? 112 : 72), "the system's table layout");
 
-constexpr std::uint16_t kSearchSystem32 = 0x0800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-
 }  // namespace
 
 // The name the system's tools give the table; the build keeps it through the
 // linker's garbage collection.
 extern "C" __attribute__((used)) const LoadConfigTable _load_config_used = {
-    sizeof(LoadConfigTable), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, kSearchSystem32, 0, 0, 0, 0};
+    sizeof(LoadConfigTable), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    static_cast<std::uint16_t>(qdx::kSearchSystem32), 0, 0, 0, 0};

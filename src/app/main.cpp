@@ -22,8 +22,7 @@ namespace {
 void RestrictDllSearch() {
     const auto setDefault =
         qdx::LoadedFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
-    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-    if (!setDefault || !setDefault(kSearchSystem32)) ::SetDllDirectoryA("");
+    if (!setDefault || !setDefault(qdx::kSearchSystem32)) ::SetDllDirectoryA("");
 }
 
 // Makes the program's own folder the current directory, so files that ship

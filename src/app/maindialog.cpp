@@ -293,35 +293,11 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         EvHotKey(lParam);
         return TRUE;
     case WM_TIMER:
-        if (wParam == kHotKeyReleaseTimer) {
-            PollHeldHotKeys();
-        } else if (wParam == kTrayTimer) {
-            ::KillTimer(hwnd, kTrayTimer);
-            if (!trayAdded || trayRecording != Recording()) UpdateNotifyIcon();
-        } else if (wParam == kShownTimer) {
-            ::KillTimer(hwnd, kShownTimer);
-            if (!trayAdded) UpdateNotifyIcon();
-            AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
-            AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
-        } else {
-            RotateStatus(wParam);
-        }
+        EvTimer(wParam);
         return TRUE;
-    case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (!header) break;
-        if (header->idFrom == IDC_MAIN_STATUS && header->code == static_cast<UINT>(NM_CLICK)) {
-            ShowInternetResources();
-        } else if (header->idFrom == IDC_MAIN_RECORD && header->code == static_cast<UINT>(BCN_HOTITEMCHANGE)) {
-            const DWORD flags = reinterpret_cast<const NMBCHOTITEM*>(lParam)->dwFlags & (HICF_ENTERING | HICF_LEAVING);
-            if (flags == HICF_ENTERING)
-                hot = 1;
-            else if (flags == HICF_LEAVING)
-                hot = 0;
-            ApplyRecordDisplay();
-        }
+    case WM_NOTIFY:
+        EvNotify(lParam);
         break;
-    }
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == ::GetDlgItem(hwnd, IDC_MAIN_STATUS)) ShowInternetResources();
         break;
@@ -329,23 +305,12 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_MAIN_LOG)
             return reinterpret_cast<INT_PTR>(ApplyLogViewColours(reinterpret_cast<HDC>(wParam)));
         return 0;
-    case WM_DPICHANGED: {
-        // Moved to a monitor of another DPI: the system lays the dialog out
-        // again in its dialog units; what it draws in pixels is made anew.
-        ApplyDpi(HIWORD(wParam));
-        UpdateNotifyIcon();
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        if (suggested)
-            ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+        EvDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         break;
-    }
     case WM_LINK_STARTED:
-        recording = 1;
-        ApplyRecordDisplay();
-        break;
     case WM_LINK_ENDED:
-        recording = 0;
+        recording = message == WM_LINK_STARTED ? 1 : 0;
         ApplyRecordDisplay();
         break;
     case WM_LINK_LEVEL:
@@ -358,6 +323,47 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return LPlayerBaseDlg::DialogProc(message, wParam, lParam);
+}
+
+void MainDialog::EvTimer(UINT_PTR timerId) {
+    if (timerId == kHotKeyReleaseTimer) {
+        PollHeldHotKeys();
+    } else if (timerId == kTrayTimer) {
+        ::KillTimer(hwnd, kTrayTimer);
+        if (!trayAdded || trayRecording != Recording()) UpdateNotifyIcon();
+    } else if (timerId == kShownTimer) {
+        ::KillTimer(hwnd, kShownTimer);
+        if (!trayAdded) UpdateNotifyIcon();
+        AddTool(hTooltip, IDC_MAIN_RECORD, "Start or stop recording call (F5)");
+        AddTool(hTooltip, IDC_MAIN_STATUS, "Click to view Tallowind Internet Resources");
+    } else {
+        RotateStatus(timerId);
+    }
+}
+
+void MainDialog::EvNotify(LPARAM lParam) {
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (!header) return;
+    if (header->idFrom == IDC_MAIN_STATUS && header->code == static_cast<UINT>(NM_CLICK)) {
+        ShowInternetResources();
+    } else if (header->idFrom == IDC_MAIN_RECORD && header->code == static_cast<UINT>(BCN_HOTITEMCHANGE)) {
+        const DWORD flags = reinterpret_cast<const NMBCHOTITEM*>(lParam)->dwFlags & (HICF_ENTERING | HICF_LEAVING);
+        if (flags == HICF_ENTERING)
+            hot = 1;
+        else if (flags == HICF_LEAVING)
+            hot = 0;
+        ApplyRecordDisplay();
+    }
+}
+
+void MainDialog::EvDpiChanged(UINT newDpi, const RECT* suggested) {
+    // Moved to a monitor of another DPI: the system lays the dialog out
+    // again in its dialog units; what it draws in pixels is made anew.
+    ApplyDpi(newDpi);
+    UpdateNotifyIcon();
+    if (suggested)
+        ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainDialog::RotateStatus(UINT_PTR timerId) {

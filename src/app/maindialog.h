@@ -68,6 +68,10 @@ private:
     // for a DPI: at start and when the window moves to another monitor.
     void ApplyDpi(UINT newDpi);
     void ShowRecordLamp(Lamp lamp);
+    // Handlers of DialogProc.
+    void EvTimer(UINT_PTR timerId);
+    void EvNotify(LPARAM lParam);
+    void EvDpiChanged(UINT newDpi, const RECT* suggested);
     void RotateStatus(UINT_PTR timerId);
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);

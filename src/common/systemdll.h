@@ -1,17 +1,32 @@
 // Functions of system DLLs that only some runs need, found at their first use
 // so that the DLLs (and the libraries they load in turn) stay out of every
 // start.
+//
+// Where planted DLLs (a DLL saved under a system DLL's name beside the setup,
+// in a download folder, or in the current folder) are kept out, in the order a
+// start meets them:
+//   app/loadconfig.cpp  the load configuration's DependentLoadFlags: the DLLs
+//                       the import table names, and theirs, come from the
+//                       system folder, before the program's first instruction;
+//   app/main.cpp        RestrictDllSearch, the first call: every later load by
+//                       bare name searches the system folder only;
+//   here                LoadSystemDll: the DLLs loaded at first use are named
+//                       for the system folder as well.
+// tests/setup (planted_dll) plants such DLLs beside the setup.
 #pragma once
 
 #include <windows.h>
 
 namespace qdx {
 
+// LOAD_LIBRARY_SEARCH_SYSTEM32: the system folder and nothing else (Windows 8,
+// or Windows 7 with its update).
+constexpr DWORD kSearchSystem32 = 0x00000800;
+
 // The DLL named from the system folder and nowhere else. Where the loader
 // does not know the search flag (Windows 7 without its update), the DLL is
 // named by its whole path in the system folder instead.
 inline HMODULE LoadSystemDll(const char* dll) noexcept {
-    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
     if (const HMODULE module = ::LoadLibraryExA(dll, nullptr, kSearchSystem32)) return module;
     if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
     char path[MAX_PATH];

@@ -2,17 +2,7 @@
 
 #include <cstring>
 
-#include "core/peimage.h"
 #include "core/product.h"
-
-std::uint32_t ReadLE32(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-void WriteLE32(unsigned char* bytes, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
 
 bool ParseSetupTrailer(const unsigned char* bytes, std::size_t count, SetupTrailer& out) {
     if (count < 1 || count > kMaxSetupFiles) return false;
@@ -50,17 +40,6 @@ bool SetupSizesSound(const SetupTrailer& trailer, std::uint64_t packageLength) {
         if (trailer.sizes[i] <= 0) return false;
     const std::uint64_t trailerSize = SetupTrailerSize(trailer.count);
     return packageLength >= trailerSize && SetupPayloadSize(trailer) == packageLength - trailerSize;
-}
-
-std::uint16_t PeMachine(const unsigned char* head, std::size_t length) {
-    constexpr std::size_t kLfanewAt = 0x3C;
-    constexpr std::size_t kSignatureAndMachine = 6;  // "PE\0\0", then the 16-bit machine field
-    if (!head || length < kLfanewAt + 4 || head[0] != 'M' || head[1] != 'Z') return 0;
-    const std::uint32_t lfanew = ReadLE32(head + kLfanewAt);
-    if (lfanew > length || length - lfanew < kSignatureAndMachine) return 0;
-    const unsigned char* pe = head + lfanew;
-    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return 0;
-    return static_cast<std::uint16_t>(pe[4] | pe[5] << 8);
 }
 
 bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::size_t length, std::uint16_t machine) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "core/helpfiles.h"
+#include "core/peimage.h"
 #include "core/text.h"
 
 // The last 4 bytes of an executable decide what a started copy does.
@@ -90,9 +91,6 @@ struct SetupTrailer {
     std::uint32_t marker = 0;
 };
 
-std::uint32_t ReadLE32(const unsigned char* bytes);
-void WriteLE32(unsigned char* bytes, std::uint32_t value);
-
 // Decodes the SetupTrailerSize(count) bytes at the end of a package. False
 // only when count is outside 1..128.
 bool ParseSetupTrailer(const unsigned char* bytes, std::size_t count, SetupTrailer& out);
@@ -110,21 +108,13 @@ std::uint64_t SetupFileOffset(const SetupTrailer& trailer, std::size_t index);
 // spare bytes before the trailer mean a size is smaller than its file.
 bool SetupSizesSound(const SetupTrailer& trailer, std::uint64_t packageLength);
 
-// PE machine types a program of this product is built for.
-constexpr std::uint16_t kMachineI386 = 0x014C;
-constexpr std::uint16_t kMachineAmd64 = 0x8664;
 // The WinHelp file magic, the first 4 bytes of every help file.
 constexpr std::uint32_t kHelpFileMagic = 0x00035F3F;
 // How every help page starts, as the help compiler writes it.
 constexpr char kHtmlPageStart[] = "<!DOCTYPE html>";
-// The kind check reads at most this many bytes of a file's start; a PE header
-// that begins further in is refused (the linkers used put it at 0x80).
-constexpr std::size_t kSetupHeadSize = 4096;
-
-// The machine type of the PE image whose first bytes are head; 0 when they
-// are not an MZ stub whose e_lfanew points, inside head, at "PE\0\0" and a
-// machine field.
-std::uint16_t PeMachine(const unsigned char* head, std::size_t length);
+// The kind check reads at most this many bytes of a file's start (the PE
+// headers' share of a program, see peimage.h).
+constexpr std::size_t kSetupHeadSize = kPeHeadSize;
 // Whether a file of `kind` may start with head (its first bytes: all of the
 // file, or kSetupHeadSize of them). machine: the one a program must be for.
 bool SetupFileStartSound(SetupFileKind kind, const unsigned char* head, std::size_t length, std::uint16_t machine);

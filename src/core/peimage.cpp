@@ -1,7 +1,5 @@
 #include "core/peimage.h"
 
-#include "core/package.h"
-
 namespace {
 
 constexpr std::size_t kLfanewAt = 0x3C;
@@ -38,6 +36,25 @@ bool ReadSections(const unsigned char* head, std::size_t length, Sections& out) 
 }
 
 }  // namespace
+
+std::uint32_t ReadLE32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void WriteLE32(unsigned char* bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint16_t PeMachine(const unsigned char* head, std::size_t length) {
+    constexpr std::size_t kSignatureAndMachine = 6;  // "PE\0\0", then the 16-bit machine field
+    if (!head || length < kLfanewAt + 4 || head[0] != 'M' || head[1] != 'Z') return 0;
+    const std::uint32_t lfanew = ReadLE32(head + kLfanewAt);
+    if (lfanew > length || length - lfanew < kSignatureAndMachine) return 0;
+    const unsigned char* pe = head + lfanew;
+    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return 0;
+    return static_cast<std::uint16_t>(pe[4] | pe[5] << 8);
+}
 
 bool ReadPeFields(const unsigned char* head, std::size_t length, PeFields& out) {
     Sections sections;
@@ -152,11 +169,11 @@ void PutSignatureFields(const SignatureFields& fields, unsigned char* bytes, std
 }
 
 bool ProgramSignatureFields(const unsigned char* program, std::size_t size, SignatureFields& out) {
-    const std::size_t head = size < kSetupHeadSize ? size : kSetupHeadSize;
+    const std::size_t head = size < kPeHeadSize ? size : kPeHeadSize;
     if (!ProgramSignatureLayout(program, head, size, out)) return false;
     if (!out.present) return true;
     if (out.tableSize && !CertificateHeaderSound(program + out.tableOffset, out.tableSize)) return false;
-    unsigned char header[kSetupHeadSize];
+    unsigned char header[kPeHeadSize];
     for (std::size_t i = 0; i < head; ++i) header[i] = program[i];
     PutSignatureFields(out, header, head, 0);
     std::uint32_t partial = PeChecksumAdd(0, header, head, 0, out.checksumAt);
@@ -166,8 +183,13 @@ bool ProgramSignatureFields(const unsigned char* program, std::size_t size, Sign
 }
 
 std::uint64_t DataEndBeforeSignature(const unsigned char* file, std::size_t length) {
-    const std::uint64_t table = CertificateTableStart(file, length < kSetupHeadSize ? length : kSetupHeadSize, length);
-    if (table == length) return length;
-    const std::size_t n = table < 8 ? static_cast<std::size_t>(table) : 8;
-    return table - CertificateAlignment(file + table - n, n);
+    std::uint64_t end = length;
+    FindDataEnd(
+        length,
+        [file](std::uint64_t at, unsigned char* bytes, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i) bytes[i] = file[at + i];
+            return true;
+        },
+        end);
+    return end;
 }

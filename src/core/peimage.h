@@ -6,11 +6,30 @@
 // that align it to 8) and rewrites two header fields: the CheckSum and the
 // security directory entry that locates the table. Data kept behind an image
 // (the setup package, the run-mode marker) therefore ends where that table
-// starts, once the table is there.
+// starts, once the table is there (FindDataEnd).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+// Little-endian 32-bit fields, as the PE headers (and the setup package's
+// trailer) hold them.
+std::uint32_t ReadLE32(const unsigned char* bytes);
+void WriteLE32(unsigned char* bytes, std::uint32_t value);
+
+// PE machine types a program of this product is built for.
+constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+
+// The most bytes of an image's start read for its headers ("head" below); a
+// PE header that begins further in is refused (the linkers used put it at
+// 0x80).
+constexpr std::size_t kPeHeadSize = 4096;
+
+// The machine type of the PE image whose first bytes are head; 0 when they
+// are not an MZ stub whose e_lfanew points, inside head, at "PE\0\0" and a
+// machine field.
+std::uint16_t PeMachine(const unsigned char* head, std::size_t length);
 
 struct PeFields {
     std::uint32_t checksumAt = 0;          // file offset of the CheckSum field
@@ -78,7 +97,27 @@ void PutSignatureFields(const SignatureFields& fields, unsigned char* bytes, std
 // computed. False when the image is neither unsigned nor signed as described.
 bool ProgramSignatureFields(const unsigned char* program, std::size_t size, SignatureFields& out);
 
-// Where the data kept behind the image of a whole file in memory ends: the
-// start of a certificate table that ends the file less its alignment, else
-// the file's end.
+// The signed-package end rule, the one place it is kept: where the data kept
+// behind an image (the setup package's trailer, the run-mode marker) ends. At
+// the start of a certificate table that ends the file (CertificateTableStart)
+// less the zero bytes that align it (CertificateAlignment); else at the file's
+// end. read(offset, bytes, n) reads n bytes of the file at offset, false when
+// it cannot: the rule reads the head (kPeHeadSize bytes, or the whole of a
+// shorter file) and the 8 bytes in front of the table. False when a read
+// failed.
+template <typename Read>
+bool FindDataEnd(std::uint64_t fileLength, Read read, std::uint64_t& end) {
+    unsigned char head[kPeHeadSize];
+    const std::size_t headSize = fileLength < kPeHeadSize ? static_cast<std::size_t>(fileLength) : kPeHeadSize;
+    if (!read(0, head, headSize)) return false;
+    end = CertificateTableStart(head, headSize, fileLength);
+    if (end == fileLength) return true;
+    unsigned char before[8];
+    const std::size_t n = end < sizeof before ? static_cast<std::size_t>(end) : sizeof before;
+    if (!read(end - n, before, n)) return false;
+    end -= CertificateAlignment(before, n);
+    return true;
+}
+
+// FindDataEnd over a whole file in memory.
 std::uint64_t DataEndBeforeSignature(const unsigned char* file, std::size_t length);

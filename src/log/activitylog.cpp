@@ -9,6 +9,7 @@
 #include "log/logclock.h"
 #include "settings/datafolder.h"
 #include "settings/settings.h"
+#include "ui/dpi.h"
 
 namespace {
 
@@ -154,8 +155,8 @@ HBRUSH ApplyLogViewColours(HDC dc) {
 }
 
 void SetLogViewFont(UINT dpi) {
-    qdx::UniqueFont font(::CreateFontA(::MulDiv(kLogFontPixels, static_cast<int>(dpi), 96), 0, 0, 0, FW_NORMAL, 0,
-                                       0, 0, 0, 0, 0, 0, 0, nullptr));
+    qdx::UniqueFont font(::CreateFontA(ScaleForDpi(kLogFontPixels, dpi), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       nullptr));
     if (!font) return;
     // The view lets go of the old font before it is deleted.
     if (LogView.view) ::SendMessageA(LogView.view, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);

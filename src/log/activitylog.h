@@ -1,5 +1,15 @@
 // Activity log: every line goes to the file of the day in the Logs folder and
 // to the log view, the main window's edit control showing the recent tail.
+//
+// How a line is appended (WriteLogLine): stamped with the local time
+// (core/logformat.h), written to the end of the file of the day, which is
+// opened for that one line and closed again, then added to the view
+// (AppendLogView): the tail (core/logtail.h) keeps the last few thousand
+// characters, and the control is sent only the change (what the tail cut goes
+// from its front, the line goes on at its end), so it lays out and scrolls
+// once. The view's scroll bar is a control the program keeps (ui/editbar.h);
+// its font is made at the window's DPI (SetLogViewFont, ui/dpi.h); an alert
+// turns it red for a while (RaiseLogAlert).
 #pragma once
 
 #include <windows.h>

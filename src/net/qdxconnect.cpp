@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "core/levelrate.h"
 #include "core/protocol.h"
 #include "net/ipsocket.h"
 #include "settings/settings.h"
@@ -32,14 +33,6 @@ constexpr WPARAM kAlert = 1;
 constexpr int kQueueFullRetries = 25;
 constexpr DWORD kQueueFullPauseMs = 10;
 
-// A server that sends far faster than a level meter can show would keep the
-// window's queue full, and a window with posted messages waiting gets to its
-// input and painting only after them: the user could not even press Stop.
-// Level bytes beyond this rate are still read, but not passed on. A recorder
-// sends a few dozen a second; the limit is well above that.
-constexpr DWORD kLevelIntervalMs = 100;
-constexpr int kMaxLevelsPerInterval = 25;
-
 // The most level bytes taken from the socket in one read. What one read
 // brings came at once; of those, the newest are passed on. A read that fills
 // the buffer means the server is ahead of any meter: the worker then pauses
@@ -47,6 +40,25 @@ constexpr int kMaxLevelsPerInterval = 25;
 // spinning on it for as long as the server keeps it up.
 constexpr unsigned kLevelReadSize = 4096;
 constexpr DWORD kFloodPauseMs = 10;
+
+// Names the record channel and hands over the record text. Three sends whose
+// results are not looked at: a failure shows up as a missing level byte.
+void SendRecordRequest(const LSignalObject& stop, SOCKET s, const char* recordData) {
+    const int channel = ReadSettingInt(kSectionSettings, kSettingRecordChannel, kDefaultRecordChannel);
+    RecordRequest request = BuildRecordRequest(channel, recordData);
+    ProcessSend(stop, s, &request.channel, 1, QDXConnect::kRecordSendBudgetMs);
+    ProcessSend(stop, s, &request.length, 1, QDXConnect::kRecordSendBudgetMs);
+    ProcessSend(stop, s, request.data, request.length, QDXConnect::kRecordSendBudgetMs);
+}
+
+// Waits at most waitMs for levels and takes whatever has come in one read: a
+// server that floods the link costs a few calls per buffer, not a few per byte.
+int ReadLevels(const LSignalObject& stop, SOCKET s, int waitMs, signed char (&levels)[kLevelReadSize],
+               int& received) {
+    const int code = WaitReadable(stop, s, waitMs);
+    return code == kLinkDone ? ProcessRecvReady(stop, s, levels, sizeof levels, received, QDXConnect::kLevelBudgetMs)
+                             : code;
+}
 
 }  // namespace
 
@@ -151,74 +163,33 @@ void QDXConnect::Execute(Run& run) {
 void QDXConnect::ConnectLoop(Run& run, LIPSocket& socket) {
     const LSignalObject& stop = run.signals.Stop();
     const SOCKET s = socket.hSocket.Get();
-    const int channel = ReadSettingInt(kSectionSettings, kSettingRecordChannel, kDefaultRecordChannel);
-    RecordRequest request = BuildRecordRequest(channel, run.szRecordData);
-    // Three sends whose results are not looked at: a failure shows up as a missing level byte.
-    ProcessSend(stop, s, &request.channel, 1, kRecordSendBudgetMs);
-    ProcessSend(stop, s, &request.length, 1, kRecordSendBudgetMs);
-    ProcessSend(stop, s, request.data, request.length, kRecordSendBudgetMs);
+    SendRecordRequest(stop, s, run.szRecordData);
 
-    // Levels beyond the rate limit are dropped, but the newest of them is kept
-    // and passed on when the limit next lets one through, or when the link goes
-    // quiet or ends: the meter always ends on the newest level read.
-    DWORD intervalStart = ::GetTickCount();
-    DWORD lastData = intervalStart;
-    int levelsInInterval = 0;
-    bool held = false;
-    signed char heldLevel = 0;
-    auto post = [&run](signed char level) {
-        run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(level)), 0);
+    DWORD lastData = ::GetTickCount();
+    LevelRateLimit limit(lastData);  // core/levelrate.h: which levels reach the window
+    signed char level = 0;
+    auto post = [&run](signed char value) {
+        run.signals.Post(run.hWndNotify, WM_LINK_LEVEL, static_cast<WPARAM>(static_cast<INT_PTR>(value)), 0);
     };
     auto broken = [&] {
-        if (held) post(heldLevel);
+        if (limit.Held(level)) post(level);
         ReportAlert(run, kTextBroken);
     };
     while (!stop.IsSet()) {
-        DWORD now = ::GetTickCount();
-        if (now - intervalStart >= kLevelIntervalMs) {
-            intervalStart = now;
-            levelsInInterval = 0;
-        }
-        if (held && levelsInInterval < kMaxLevelsPerInterval) {
-            post(heldLevel);
-            ++levelsInInterval;
-            held = false;
-        }
-        // Wait for levels for what is left of the silence budget; with a level
-        // held, only until the next interval lets it through.
+        const DWORD now = ::GetTickCount();
+        if (limit.TakeHeld(now, level)) post(level);
         const int silenceLeft = kLevelBudgetMs - static_cast<int>(now - lastData);
-        if (silenceLeft <= 0) {
-            broken();
-            return;
-        }
-        const int intervalLeft = static_cast<int>(kLevelIntervalMs - (now - intervalStart));
-        int code = WaitReadable(stop, s, held && intervalLeft < silenceLeft ? intervalLeft : silenceLeft);
-        if (code == kLinkQuiet) continue;
-        if (code == kLinkAborted) return;  // the user's stop, not a broken link
-        // Whatever has come is taken in one read: a server that floods the
-        // link costs a few calls per buffer, not a few per byte.
+        if (silenceLeft <= 0) return broken();
         signed char levels[kLevelReadSize];
         int received = 0;
-        if (code == kLinkDone) code = ProcessRecvReady(stop, s, levels, sizeof levels, received, kLevelBudgetMs);
-        if (code == kLinkAborted) return;
-        if (code != kLinkDone) {
-            broken();
-            return;
-        }
-        now = lastData = ::GetTickCount();
-        if (now - intervalStart >= kLevelIntervalMs) {
-            intervalStart = now;
-            levelsInInterval = 0;
-        }
-        if (run.hWndNotify) {
-            const int room = kMaxLevelsPerInterval - levelsInInterval;
-            for (int i = received > room ? received - room : 0; i < received; ++i) {
-                ++levelsInInterval;
-                post(levels[i]);
-            }
-            held = room <= 0;
-            heldLevel = levels[received - 1];
-        }
+        const int code = ReadLevels(stop, s, limit.WaitMs(now, silenceLeft), levels, received);
+        if (code == kLinkQuiet) continue;
+        if (code == kLinkAborted) return;  // the user's stop, not a broken link
+        if (code != kLinkDone) return broken();
+        lastData = ::GetTickCount();
+        const std::size_t n = static_cast<std::size_t>(received);
+        if (run.hWndNotify)
+            for (std::size_t i = limit.Admit(lastData, levels, n); i < n; ++i) post(levels[i]);
         if (received == static_cast<int>(sizeof levels)) ::WaitForSingleObject(stop.Get(), kFloodPauseMs);
     }
 }

@@ -7,6 +7,12 @@
 //
 // Every run posts WM_LINK_STARTED first and WM_LINK_ENDED last, with its status
 // texts (WM_LINK_STATUS, taken with LinkStatusText) and level bytes between.
+//
+// How Stop reaches a run: RecordStop sets the stop signal the run holds
+// (LRunSignals, net/thread.h). Every wait of the run is on that signal and the
+// socket's network events together (net/ipsocket.cpp), so the wait ends at
+// once with kLinkAborted; the run then closes the socket and posts
+// WM_LINK_ENDED. The level loop's rate limit is core/levelrate.h.
 #pragma once
 
 #include <windows.h>

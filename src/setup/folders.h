@@ -30,10 +30,6 @@ void DeleteStartMenuShortcut(const char* name);
 // Removes the group folder if it is empty.
 void RemoveStartMenuGroup();
 
-// Writes a shortcut file pointing at target, replacing an existing one.
+// Writes a shortcut file pointing at target, replacing an existing one
+// (shelllink.cpp).
 void CreateShellLink(const char* shortcutPath, const char* target);
-
-// Asks the desktop shell of the signed-in user to start the program at path,
-// with that user's rights. False when there is no such shell to ask (none
-// runs, or it does not offer the way) or it refused.
-bool StartThroughDesktopShell(const char* path);

@@ -1,5 +1,8 @@
-// The install: licence terms page, extraction of the packaged files with the
-// checksum test, and the final steps that make the installed program usable.
+// The install: its progress window, the wait for a running client, the
+// licence terms page, and the order of the steps: the packaged files extracted
+// and staged (extract.h), then put in place, then the final steps that make the
+// installed program usable (shortcuts, uninstaller and its entry in
+// uninstallentry.h, the start of the program in programstart.h).
 #pragma once
 
 #include <windows.h>
@@ -16,8 +19,6 @@ constexpr char kUninstallerFileName[] = "uninst.exe";
 // Shortcut names (the files carry ".lnk"): in the Start-menu group, and on the desktop.
 constexpr char kProgramShortcutName[] = "QDX Remote Control";
 constexpr char kHelpShortcutName[] = "QDX Remote Control Help";
-// The uninstall entry, below HKEY_LOCAL_MACHINE.
-constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QDXRemote";
 
 class InstallDialog : public LProgressDialog {
 public:
@@ -62,18 +63,6 @@ private:
 
 // Program marker, shortcuts, uninstaller, uninstall entry, start of the program.
 void FinishInstall(InstallDialog& install);
-
-// Starts the installed program at the end of the install. An elevated setup
-// asks the desktop shell to start it, so that it runs with the signed-in
-// user's ordinary rights; where there is no such shell (or the setup is not
-// elevated), it is started as StartProgram does.
-void StartInstalledProgram(const char* path);
-
-// Starts a program shown normally, its path quoted: the install folder lies
-// under "Program Files", and an unquoted command line would start whatever
-// file is named "C:\Program" (or the like) instead. arguments, when given,
-// follow the quoted path as they are (with their leading space).
-void StartProgram(const char* path, const char* arguments);
 
 // A setup run of the process (InstallDialog, UninstallDialog): asks a running
 // client to close and gives it up to the job's kWaitForClientMs to go, then

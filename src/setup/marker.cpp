@@ -31,20 +31,17 @@ bool ReadHead(HANDLE file, std::uint64_t& size, unsigned char (&head)[kSetupHead
     return ReadAt(file, 0, head, headSize);
 }
 
-// Where the data behind the image ends: before a certificate table that ends
-// the file (and its alignment), else at the file's end. False when the file
-// cannot be read.
+// Where the data behind the image ends (FindDataEnd, the signed-package end
+// rule). False when the file cannot be read.
 bool DataEnd(HANDLE file, std::uint64_t& end) {
-    unsigned char head[kSetupHeadSize];
-    DWORD headSize = 0;
-    if (!ReadHead(file, end, head, headSize)) return false;
-    const std::uint64_t table = CertificateTableStart(head, headSize, end);
-    if (table == end) return true;
-    unsigned char before[8];
-    const DWORD n = static_cast<DWORD>(table < sizeof before ? table : sizeof before);
-    if (!ReadAt(file, table - n, before, n)) return false;
-    end = table - CertificateAlignment(before, n);
-    return true;
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(file, &length)) return false;
+    return FindDataEnd(
+        static_cast<std::uint64_t>(length.QuadPart),
+        [file](std::uint64_t at, unsigned char* bytes, std::size_t n) {
+            return ReadAt(file, at, bytes, static_cast<DWORD>(n));
+        },
+        end);
 }
 
 // The values of the 12 header bytes that signing rewrites, as the packaged

@@ -8,7 +8,7 @@
 #include "core/peimage.h"
 
 // The last 4 bytes of the file, or of what precedes its certificate table
-// (DataEndBeforeSignature) in a signed file; NO_MARKER when it cannot be opened or is
+// (FindDataEnd) in a signed file; NO_MARKER when it cannot be opened or is
 // shorter than a marker.
 std::uint32_t ReadRunModeMarker(const char* path);
 

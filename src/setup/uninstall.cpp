@@ -5,6 +5,8 @@
 #include "core/lfile.h"
 #include "settings/regtext.h"
 #include "setup/folders.h"
+#include "setup/programstart.h"
+#include "setup/uninstallentry.h"
 
 namespace {
 

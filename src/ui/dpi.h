@@ -2,6 +2,23 @@
 // lamps, the meter's patterns, the about picture) is designed in pixels at
 // 96 DPI and scaled with these; dialogs scale by themselves through their
 // dialog units.
+//
+// Every handler of a DPI change (a window moved to a monitor of another DPI):
+// the top-level windows get WM_DPICHANGED, their children then
+// WM_DPICHANGED_AFTERPARENT.
+//   app/maindialog.cpp  MainDialog::EvDpiChanged: ApplyDpi makes the log font
+//                       (SetLogViewFont, log/activitylog.cpp; the view keeps
+//                       it, KeepControlFontOnDpiChange), the window icons and
+//                       the Record button's lamps anew and drops the tray
+//                       lamps (TrayLamp loads them again), then the window
+//                       takes the size the system suggests.
+//   app/aboutbox.cpp    LAboutBox::DialogProc: lays the picture and the text
+//                       out again once the dialog manager has scaled the box.
+//   ui/progress.cpp     LProgressDialog::ProgressProc: the lamp (ShowLamp).
+//   ui/ldbdisplay.cpp   MeterProc: the meter's pattern brushes made anew.
+//   ui/editbar.cpp      EditBarProc: the log view's scroll bar at the
+//                       system's width for the new DPI (SystemMetricForDpi).
+// Each also sizes its pixels by WindowDpi when its window is made.
 #pragma once
 
 #include <windows.h>

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "canvas.h"
 #include "client_driver.h"
 #include "res/resource.h"
 #include "setup/folders.h"
@@ -592,6 +593,26 @@ TEST_F(SetupRun, CancelDuringExtractionLeavesTheInstallAsItWas) {
     EXPECT_EQ(client::CountMainWindows(), 0);
 }
 
+// Whether text, wrapped at the words as the static control does, fits in the
+// control: measured in the progress window's font (8-point MS Sans Serif at the
+// screen's DPI), made here, as the control's own belongs to the setup process.
+bool TextFits(HWND control, const std::string& text) {
+    RECT box = {};
+    if (!GetClientRect(control, &box)) return false;
+    HDC dc = GetDC(nullptr);
+    const int height = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    qdx::UniqueGdiObject font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                                          "MS Sans Serif"));
+    const HGDIOBJ old = SelectObject(dc, font.Get());
+    RECT need = {0, 0, box.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    std::printf("waiting text: %ld x %ld pixels in a line of %ld x %ld\n", need.right, need.bottom, box.right,
+                box.bottom);
+    return need.right <= box.right && need.bottom <= box.bottom;
+}
+
 // A setup started while the installed client runs asks it to close. The
 // client asks whether to keep running; while nobody answers, the progress
 // window says what the setup waits for, and Cancel leaves everything.
@@ -606,7 +627,11 @@ TEST_F(SetupRun, UpdateWaitsForTheRunningClientAndCancelLeavesAll) {
     HWND progress = WaitForDialog(pid, kProgressCaption);
     ASSERT_NE(progress, nullptr);
     ASSERT_NE(client::FindDialog(clientPid, "Confirm Stop"), nullptr);
-    EXPECT_EQ(client::ControlText(progress, IDC_PROGRESS_LINE1), "Waiting for QDX Remote Control to close");
+    const std::string waiting =
+        "Waiting for you to close QDX Remote Control: it may be running in the notification area";
+    EXPECT_EQ(client::ControlText(progress, IDC_PROGRESS_LINE1), waiting);
+    EXPECT_TRUE(TextFits(GetDlgItem(progress, IDC_PROGRESS_LINE1), waiting)) << "the waiting text is cut off";
+    qdxtest::CaptureWindow(progress).Save("setup", "waiting");
     EXPECT_EQ(client::FindDialog(pid, kLicenceCaption), nullptr);
     Press(progress, IDCANCEL);
     EXPECT_EQ(world->processes.WaitForExit(pid), 0);
