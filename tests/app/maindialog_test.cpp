@@ -358,5 +358,16 @@ TEST_F(MainDialogTest, AnotherDpiRemakesTheLampsAndTheLogFont) {
             GetObjectA(shown, sizeof font, &font);
             EXPECT_EQ(font.lfHeight, MulDiv(13, dpi, 96));
         }
+        // A DPI at which the lamp cannot be made (no image list of 0 pixels):
+        // the button keeps the lamp it shows, and that lamp's list lives on.
+        BUTTON_IMAGELIST before = {}, after = {};
+        SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&before));
+        SendMessageA(d.Hwnd(), WM_DPICHANGED, MAKEWPARAM(0, 0), 0);
+        SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&after));
+        EXPECT_EQ(after.himl, before.himl);
+        int width = 0, height = 0;
+        EXPECT_TRUE(ImageList_GetIconSize(after.himl, &width, &height));
+        EXPECT_EQ(width, 32);
+        EXPECT_TRUE(Grey(ButtonIconCentre(d.Hwnd())));
     });
 }
