@@ -24,7 +24,8 @@ constexpr char kTemporaryFolderPrefix[] = "qdx-uninst-";
 // behind it; false when it cannot be read whole.
 bool TemporaryCopyPrefix(char (&prefix)[qdx::kTextSize]) {
     const DWORD t = ::GetTempPathA(sizeof prefix, prefix);
-    return t != 0 && t < sizeof prefix && qdx::FormatText(prefix + t, sizeof prefix - t, "%s", kTemporaryFolderPrefix) > 0;
+    return t != 0 && t < sizeof prefix &&
+           qdx::FormatText(prefix + t, sizeof prefix - t, "%s", kTemporaryFolderPrefix) > 0;
 }
 
 // Makes a new folder of this run's own in the temporary folder (the shared
