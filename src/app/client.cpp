@@ -2,6 +2,7 @@
 
 #include "app/maindialog.h"
 #include "res/resource.h"
+#include "ui/levelaccess.h"
 
 namespace {
 // The system's dialog class, by its predefined atom.
@@ -20,4 +21,5 @@ void ActivateRunningClient(HWND window) {
 void RunClient() {
     MainDialog dialog;
     dialog.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
+    EndLevelAccess();  // the windows are gone
 }

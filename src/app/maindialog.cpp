@@ -112,14 +112,18 @@ void MainDialog::ApplyDpi(UINT newDpi) {
     for (const auto& i : icons)
         qdx::ReplaceIcon(hwnd, WM_SETICON, i.which,
                          LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(IDI_LAMP_ORANGE), i.size, dpi));
-    // The button refers to its image list: the old lamps go only once the
-    // new ones are shown.
+    // The button refers to its image list, so the old lamps go only once the
+    // button shows the lamp of the moment at the new size; where that lamp
+    // does not load, the button keeps all its old ones.
+    const Lamp shown = recording ? kLampRed : (hot ? kLampOrange : kLampGrey);
     qdx::UniqueImageList oldButtonLamps[kLampCount];
-    for (int lamp = 0; lamp < kLampCount; ++lamp) {
-        oldButtonLamps[lamp] = std::move(buttonLamps[lamp]);
-        trayLamps[lamp].Reset();
+    for (int lamp = 0; lamp < kLampCount; ++lamp) oldButtonLamps[lamp] = std::move(buttonLamps[lamp]);
+    LoadButtonLamp(shown);
+    if (!buttonLamps[shown]) {
+        for (int lamp = 0; lamp < kLampCount; ++lamp) buttonLamps[lamp] = std::move(oldButtonLamps[lamp]);
+        return;
     }
-    ShowRecordLamp(recording ? kLampRed : (hot ? kLampOrange : kLampGrey));
+    ShowRecordLamp(shown);
 }
 
 // The lamps change at every start and end of a recording, so they are loaded
@@ -141,9 +145,17 @@ void MainDialog::LoadButtonLamp(Lamp lamp) {
     if (list && ::ImageList_AddIcon(list.Get(), icon.Get()) == 0) buttonLamps[lamp] = std::move(list);
 }
 
+// The tray's lamps at the taskbar's DPI, which need not be the window's: made
+// again when it has changed since they were made.
 HICON MainDialog::TrayLamp(Lamp lamp) {
+    const UINT taskbarDpi = TaskbarDpi();
+    if (taskbarDpi != trayDpi) {
+        for (qdx::UniqueIcon& icon : trayLamps) icon.Reset();
+        trayDpi = taskbarDpi;
+    }
     if (!trayLamps[lamp])
-        trayLamps[lamp].Reset(LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(kLampIcons[lamp]), kTrayLampSize, dpi));
+        trayLamps[lamp].Reset(
+            LoadIconForDpi(AppInstance(), MAKEINTRESOURCEA(kLampIcons[lamp]), kTrayLampSize, trayDpi));
     return trayLamps[lamp].Get();
 }
 

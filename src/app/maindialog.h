@@ -87,6 +87,7 @@ private:
     unsigned heldHotKeys = 0;     // bit per hot key id: acted on, not yet released
     UINT taskbarCreated = 0;      // the shell's "TaskbarCreated" message
     UINT dpi = 96;                // of the window, for its lamps and the log font
+    UINT trayDpi = 0;             // of the taskbar, when the tray lamps were made
     bool trayAdded = false;       // the shell took the tray icon
     bool trayRecording = false;   // and shows the recording lamp
     QDXConnect worker;

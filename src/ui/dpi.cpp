@@ -50,3 +50,5 @@ HICON LoadIconForDpi(HINSTANCE instance, LPCSTR name, int size, UINT dpi) {
     const int pixels = ScaleForDpi(size, dpi);
     return static_cast<HICON>(::LoadImageA(instance, name, IMAGE_ICON, pixels, pixels, 0));
 }
+
+UINT TaskbarDpi() { return WindowDpi(::FindWindowA("Shell_TrayWnd", nullptr)); }

@@ -55,3 +55,7 @@ HBITMAP LoadBitmapForDpi(HINSTANCE instance, LPCSTR name, UINT dpi);
 
 // An icon resource at `size` pixels (a size at 96 DPI) scaled to the DPI, or null.
 HICON LoadIconForDpi(HINSTANCE instance, LPCSTR name, int size, UINT dpi);
+
+// The DPI of the taskbar, where the tray's icons are shown (the monitor of the
+// taskbar's window where the system keeps one per window, else the system's).
+UINT TaskbarDpi();

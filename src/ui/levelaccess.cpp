@@ -17,6 +17,8 @@ constexpr wchar_t kLevelName[] = L"Level";
 using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, IUnknown*);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+using CoUninitializeFn = void(WINAPI*)();
 
 // Found by the window's thread, the only one that answers WM_GETOBJECT.
 struct {
@@ -24,6 +26,9 @@ struct {
     CreateStdAccessibleObjectFn createStandard = nullptr;
     LresultFromObjectFn fromObject = nullptr;
     SysAllocStringFn allocString = nullptr;
+    CoInitializeExFn initializeCom = nullptr;
+    CoUninitializeFn uninitializeCom = nullptr;
+    bool comStarted = false;  // by this code, to be ended by EndLevelAccess
 } library;
 
 bool LookUpLibrary() {
@@ -33,8 +38,20 @@ bool LookUpLibrary() {
             qdx::SystemFunction<CreateStdAccessibleObjectFn>("oleacc.dll", "CreateStdAccessibleObject");
         library.fromObject = qdx::SystemFunction<LresultFromObjectFn>("oleacc.dll", "LresultFromObject");
         library.allocString = qdx::SystemFunction<SysAllocStringFn>("oleaut32.dll", "SysAllocString");
+        library.initializeCom = qdx::SystemFunction<CoInitializeExFn>("ole32.dll", "CoInitializeEx");
+        library.uninitializeCom = qdx::SystemFunction<CoUninitializeFn>("ole32.dll", "CoUninitialize");
     }
     return library.createStandard && library.fromObject && library.allocString;
+}
+
+// LresultFromObject marshals the object, which fails on a thread without
+// COM. Not left to the input-method libraries, which initialise it on some
+// systems only; not OleInitialize, whose clipboard and drag-and-drop the
+// client does not use. S_FALSE (started already) is ended like S_OK.
+void StartCom() {
+    if (library.comStarted || !library.initializeCom || !library.uninitializeCom) return;
+    library.comStarted =
+        SUCCEEDED(library.initializeCom(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 }
 
 // Only called once LookUpLibrary has found everything.
@@ -202,6 +219,7 @@ private:
 LRESULT AnswerLevelObject(HWND meter, WPARAM wParam, LPARAM lParam) {
     if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
     if (!LookUpLibrary()) return 0;
+    StartCom();
     IAccessible* standard = nullptr;
     if (FAILED(library.createStandard(meter, OBJID_CLIENT, __uuidof(IAccessible),
                                       reinterpret_cast<void**>(&standard))) ||
@@ -218,4 +236,10 @@ LRESULT AnswerLevelObject(HWND meter, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = library.fromObject(__uuidof(IAccessible), wParam, object);
     object->Release();  // LresultFromObject holds its own reference
     return SUCCEEDED(result) ? result : 0;
+}
+
+void EndLevelAccess() {
+    if (!library.comStarted) return;
+    library.comStarted = false;
+    library.uninitializeCom();
 }

@@ -3,6 +3,7 @@
 // view's colours and the Record button's images.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "log/activitylog.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
+#include "ui/levelaccess.h"
 
 namespace {
 
@@ -334,6 +336,40 @@ TEST_F(MainDialogTest, SettingsClosedWithTheWindowLeaveTheHotKeysFree) {
     UnregisterHotKey(nullptr, 0x7FF0);
 }
 
+// A screen reader's request for the level meter on a window thread where
+// nothing has started COM (this one: the test starts none, nor does Wine
+// before a window gets the focus): the object reaches the reader, and the
+// COM the meter started for it ends with the client's end. (Wine marshals
+// the object without COM as well; Windows does not.)
+TEST_F(MainDialogTest, LevelMeterAnswersAReaderOnAThreadWithoutCom) {
+    bool comBefore = true;
+    std::string name;
+    RunMain([&](Scripted& d) {
+        const HRESULT probe = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(probe)) CoUninitialize();
+        comBefore = probe != S_OK;
+        const LRESULT answer = SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_LEVEL, WM_GETOBJECT, 0, OBJID_CLIENT);
+        ASSERT_NE(answer, 0) << "no object";
+        IAccessible* object = nullptr;
+        ASSERT_TRUE(SUCCEEDED(ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&object))));
+        VARIANT self;
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        if (SUCCEEDED(object->get_accName(self, &text)) && text) {
+            for (const wchar_t* c = text; *c; ++c) name += static_cast<char>(*c);
+            SysFreeString(text);
+        }
+        object->Release();
+    });
+    EndLevelAccess();
+    EXPECT_FALSE(comBefore) << "COM was started on this thread before: the test shows nothing";
+    EXPECT_EQ(name, "Level");
+    const HRESULT after = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(after, S_OK) << "COM left started";
+    if (SUCCEEDED(after)) CoUninitialize();
+}
+
 // Moved to a monitor of another DPI: the lamps and the log font are made again
 // at its size, and back. (Wine has one DPI for all, so the message is sent here
 // as the system would send it.)
@@ -358,5 +394,16 @@ TEST_F(MainDialogTest, AnotherDpiRemakesTheLampsAndTheLogFont) {
             GetObjectA(shown, sizeof font, &font);
             EXPECT_EQ(font.lfHeight, MulDiv(13, dpi, 96));
         }
+        // A DPI at which the lamp cannot be made (no image list of 0 pixels):
+        // the button keeps the lamp it shows, and that lamp's list lives on.
+        BUTTON_IMAGELIST before = {}, after = {};
+        SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&before));
+        SendMessageA(d.Hwnd(), WM_DPICHANGED, MAKEWPARAM(0, 0), 0);
+        SendDlgItemMessageA(d.Hwnd(), IDC_MAIN_RECORD, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&after));
+        EXPECT_EQ(after.himl, before.himl);
+        int width = 0, height = 0;
+        EXPECT_TRUE(ImageList_GetIconSize(after.himl, &width, &height));
+        EXPECT_EQ(width, 32);
+        EXPECT_TRUE(Grey(ButtonIconCentre(d.Hwnd())));
     });
 }

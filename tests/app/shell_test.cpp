@@ -18,6 +18,7 @@
 #include "client_driver.h"
 #include "help_reader.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 
 using namespace client;
 using namespace qdxtest;
@@ -211,6 +212,19 @@ TEST(Shell, TrayMenuAtTheCursorAndLampColours) {
     EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'o'; }, 3000)) << "orange lamp when idle";
     shellRestarts();
     EXPECT_TRUE(WaitUntil([&] { return TrayLamp() == 'o'; }, 3000)) << "orange lamp after the shell's restart";
+
+    // The window alone moves to a monitor of 192 DPI (Wine has one DPI for
+    // all, so the message is sent as the system would send it): the tray's
+    // lamp, at the taskbar's DPI, stays as it was.
+    Sleep(300);
+    const Canvas before = TrayPicture();
+    PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
+    Sleep(500);
+    const Canvas after = TrayPicture();
+    int differ = 0;
+    for (int y = 0; y < before.Height() && y < after.Height(); ++y)
+        for (int x = 0; x < before.Width() && x < after.Width(); ++x) differ += before.Pixel(x, y) != after.Pixel(x, y);
+    EXPECT_EQ(differ, 0) << "the tray lamp changed with the window's DPI";
 
     ExitWithNo(client, main);
 }

@@ -13,6 +13,7 @@
 #include "canvas.h"
 #include "desktop.h"
 #include "help_reader.h"
+#include "process_start.h"
 
 using qdxtest::Canvas;
 using qdxtest::CloseHelpReaders;
@@ -309,7 +310,7 @@ TEST_F(HelpReader, ReaderCommandLineOpensAContextString) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(qdxtest::StartProcess(nullptr, cmd, FALSE, 0, nullptr, &si, &pi));
     CloseHandle(pi.hThread);
     // This process is ours: end it even when it never made a reader window
     // (an error box alone), after the guard's polite WM_CLOSE.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,7 @@
 #include "core/package.h"
 #include "core/peimage.h"
 #include "files.h"
+#include "process_start.h"
 #include "registry.h"
 
 using qdxtest::FileExists;
@@ -131,6 +133,73 @@ std::string RegNumber(const char* subkey, const char* name) {
     return std::to_string(value);
 }
 
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+
+// The files and folders marked for removal at the system's next start, in
+// their order (renames to a new name are left out).
+std::vector<std::string> RemovalsAtRestart() {
+    std::vector<std::string> removals;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return removals;
+    DWORD size = 0;
+    std::wstring list;
+    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        list.resize(size / sizeof(wchar_t) + 1);
+        RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(&list[0]),
+                         &size);
+    }
+    RegCloseKey(key);
+    // Pairs of names, a removal's second one empty: the list ends at its size,
+    // not at its first empty name.
+    list.resize(size / sizeof(wchar_t));
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::size_t end = std::min(list.find(L'\0', at), list.size());
+        std::string name;
+        for (std::size_t i = at; i < end; ++i) name += list[i] < 128 ? static_cast<char>(list[i]) : '?';
+        names.push_back(name);
+        at = end + 1;
+    }
+    for (std::size_t i = 0; i + 1 < names.size(); i += 2) {
+        const std::string& from = names[i];
+        if (names[i + 1].empty()) removals.push_back(from.compare(0, 4, "\\??\\") == 0 ? from.substr(4) : from);
+    }
+    return removals;
+}
+
+// The folders of uninstaller copies in the temporary folder.
+std::vector<std::string> CopyFolders(const std::string& temp) {
+    std::vector<std::string> folders;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((temp + "qdx-uninst-*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(temp + found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return folders;
+}
+
+// Every value of a key, by name, with its type and bytes.
+std::map<std::string, Bytes> RegValues(const char* subkey) {
+    std::map<std::string, Bytes> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof name, type = 0, size = 0;
+        BYTE data[1024];
+        size = sizeof data;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        Bytes value(data, data + size);
+        value.push_back(static_cast<unsigned char>(type));
+        values[name] = value;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
 std::string ImagePath(DWORD pid) {
     char path[MAX_PATH] = "";
     DWORD size = sizeof path;
@@ -189,8 +258,7 @@ public:
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return 0;
+        if (!qdxtest::StartProcess(path.c_str(), &command[0], FALSE, 0, nullptr, &si, &pi)) return 0;
         CloseHandle(pi.hThread);
         handles_.push_back(pi.hProcess);
         return pi.dwProcessId;
@@ -249,6 +317,8 @@ struct World {
     qdxtest::RegValueGuard programFilesDir{HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir"};
     // The help shortcut follows this setting; a test program before may have left it.
     qdxtest::RegValueGuard helpReader{HKEY_LOCAL_MACHINE, "Software\\Tallowind\\QDXRemote\\Settings", "HelpReader"};
+    // An uninstaller's copy marks itself for removal at the system's next start.
+    qdxtest::RegValueGuard removalsAtRestart{HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations"};
     Paths p;
     Processes processes;
     Bytes package, program, help;  // the built package and its first two files
@@ -696,9 +766,27 @@ TEST_F(SetupRun, UpdateOverAClientThatClosesReplacesTheProgram) {
 }
 
 // A program that still cannot be replaced (held open here, as by a process
-// that has not let go of it): nothing is replaced and the box says why.
+// that has not let go of it): nothing is replaced and the box says why. Every
+// file, shortcut and entry value differs from what the setup would write, so
+// that any one it wrote would show.
 TEST_F(SetupRun, ProgramInUseReplacesNothing) {
     InstallOtherProgram();
+    const std::map<std::string, Bytes> installed = FolderFiles(P().installFolder);
+    for (const auto& [name, bytes] : installed) {
+        if (name != "qdxremote.exe") {
+            ASSERT_TRUE(WriteBytes(P().installFolder + "\\" + name, Concat(bytes, {'x'})));
+        }
+    }
+    const std::vector<std::string> links = {P().desktopLink, P().programLink, P().helpLink};
+    std::vector<Bytes> linksBefore;
+    for (const std::string& link : links) {
+        ASSERT_TRUE(FileExists(link)) << link;
+        linksBefore.push_back(Concat(ReadBytes(link), {'x'}));
+        ASSERT_TRUE(WriteBytes(link, linksBefore.back())) << link;
+    }
+    const std::string version = RegText(kUninstallKey, "DisplayVersion");
+    SetRegText(kUninstallKey, "DisplayVersion", "0.9");
+    const std::map<std::string, Bytes> entryBefore = RegValues(kUninstallKey);
     const std::map<std::string, Bytes> before = FolderFiles(P().installFolder);
     HANDLE held = CreateFileA(P().program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -713,12 +801,29 @@ TEST_F(SetupRun, ProgramInUseReplacesNothing) {
         << text;
     EXPECT_EQ(Changes(before, FolderFiles(P().installFolder)), "");
     EXPECT_EQ(client::CountMainWindows(), 0);
+    for (std::size_t i = 0; i < links.size(); ++i) EXPECT_EQ(ReadBytes(links[i]), linksBefore[i]) << links[i];
+    EXPECT_EQ(Changes(entryBefore, RegValues(kUninstallKey)), "") << "the uninstall entry";
+
+    // The install as it was, for the tests after this one.
+    for (const auto& [name, bytes] : installed) WriteBytes(P().installFolder + "\\" + name, bytes);
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        linksBefore[i].pop_back();
+        WriteBytes(links[i], linksBefore[i]);
+    }
+    SetRegText(kUninstallKey, "DisplayVersion", version);
 }
 
 TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
+    // What an earlier uninstall's copy left where it could not mark itself
+    // for removal (without an administrator's rights) goes with this one.
+    const std::string temp = P().tempCopy.substr(0, P().tempCopy.rfind('\\') + 1);
+    const std::string earlier = temp + "qdx-uninst-0badf00d";
+    CreateDirectoryA(earlier.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(earlier + "\\uninst.exe", {'o', 'l', 'd'}));
     const DWORD first = world->processes.Start(P().uninstaller);
     ASSERT_NE(first, 0u);
     EXPECT_EQ(world->processes.WaitForExit(first), 0);
+    EXPECT_FALSE(FolderExists(earlier));
 
     HWND box = nullptr;
     ASSERT_TRUE(qdxtest::WaitUntil(
@@ -727,7 +832,7 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     world->processes.Track(second);
     EXPECT_NE(second, first);
     // The copy runs from a folder of its own, made new in the temporary folder.
-    const std::string copy = ImagePath(second), temp = P().tempCopy.substr(0, P().tempCopy.rfind('\\') + 1);
+    const std::string copy = ImagePath(second);
     world->p.tempCopy = copy;
     const std::string prefix = temp + "qdx-uninst-";
     EXPECT_EQ(lstrcmpiA(copy.substr(0, prefix.size()).c_str(), prefix.c_str()), 0) << copy;
@@ -740,6 +845,16 @@ TEST_F(SetupRun, UninstallerWithoutArgumentAsksFromTemporaryCopy) {
     EXPECT_TRUE(FileExists(P().desktopLink));
     EXPECT_TRUE(FileExists(P().programLink));
     EXPECT_TRUE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    // Left in the temporary folder: the copy's folder alone, which the system's
+    // next start removes (the copy first, then the folder, then empty).
+    const std::string copyFolder = copy.substr(0, copy.rfind('\\'));
+    EXPECT_EQ(CopyFolders(temp), std::vector<std::string>{copyFolder});
+    EXPECT_EQ(Changes({{"uninst.exe", ReadBytes(P().uninstaller)}}, FolderFiles(copyFolder)), "");
+    const std::vector<std::string> removals = RemovalsAtRestart();
+    const auto marked = std::find(removals.begin(), removals.end(), copy);
+    ASSERT_NE(marked, removals.end()) << "the copy is not marked for removal";
+    ASSERT_NE(marked + 1, removals.end());
+    EXPECT_EQ(marked[1], copyFolder);
 }
 
 TEST_F(SetupRun, UninstallerWithArgumentRemovesShortcutsAndEntryOnly) {
@@ -761,6 +876,9 @@ TEST_F(SetupRun, UninstallerWithArgumentRemovesShortcutsAndEntryOnly) {
     EXPECT_TRUE(FolderExists(P().logs));
     EXPECT_TRUE(FolderExists(P().maker));
     EXPECT_EQ(RegText("Software\\Tallowind\\QDXRemote\\Folders", "ProgramFiles"), P().installFolder);
+    // The uninstaller run where it was installed is no copy: it stays after a restart too.
+    for (const std::string& removal : RemovalsAtRestart())
+        EXPECT_NE(lstrcmpiA(removal.c_str(), P().uninstaller.c_str()), 0) << "marked for removal: " << removal;
 }
 
 // A disk that fills up during the install, made by the file-size limit its
