@@ -1,5 +1,6 @@
 #include "app/client.h"
 
+#include "app/closerequest.h"
 #include "app/maindialog.h"
 #include "res/resource.h"
 
@@ -18,6 +19,7 @@ void ActivateRunningClient(HWND window) {
 }
 
 void RunClient() {
+    RegisterForRestartAfterUpdate();
     MainDialog dialog;
     dialog.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
 }

@@ -1,0 +1,28 @@
+#include "app/closerequest.h"
+
+#include "common/systemdll.h"
+
+bool AnswerCloseRequest(LDialog& dialog, bool recording, UINT message, WPARAM wParam, LPARAM lParam,
+                        INT_PTR& answer) noexcept {
+    if ((message != WM_QUERYENDSESSION && message != WM_ENDSESSION) || !(lParam & ENDSESSION_CLOSEAPP))
+        return false;
+    answer = TRUE;  // handled: a dialog procedure answers through DWLP_MSGRESULT
+    if (message == WM_QUERYENDSESSION) {
+        ::SetWindowLongPtrA(dialog.Window(), DWLP_MSGRESULT, recording ? FALSE : TRUE);
+        return true;
+    }
+    ::SetWindowLongPtrA(dialog.Window(), DWLP_MSGRESULT, 0);
+    // A recording that started after the client agreed still goes on: the
+    // installer finds the file in use and replaces it at the next restart.
+    if (wParam && !recording) dialog.Close(0);
+    return true;
+}
+
+void RegisterForRestartAfterUpdate() noexcept {
+    // From Windows Vista on; looked up, as the program starts on older systems too.
+    using Register = HRESULT(WINAPI*)(PCWSTR, DWORD);
+    static const auto registerRestart =
+        qdx::LoadedFunction<Register>("kernel32.dll", "RegisterApplicationRestart");
+    constexpr DWORD kOnlyAfterUpdate = 1 | 2 | 8;  // RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT
+    if (registerRestart) registerRestart(nullptr, kOnlyAfterUpdate);
+}
