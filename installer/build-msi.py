@@ -128,9 +128,9 @@ def main():
     # wixl puts every custom action at the end of its sequence: they go where
     # the source says. The presets are checked (and the repair chosen) before
     # costing, so that the component conditions see them, and long before
-    # anything changes; the folder values follow the costing that resolves
-    # the folders.
-    places = {"QdxCheckPresets": 110, "QdxRepairAll": 120, "QdxFolderValues": 1010}
+    # anything changes; the shortcut folders are set before the costing that
+    # resolves the folders below them, and the folder values follow it.
+    places = {"QdxCheckPresets": 110, "QdxRepairAll": 120, "QdxShortcutFolders": 130, "QdxFolderValues": 1010}
     for sequence in ("InstallUISequence", "InstallExecuteSequence"):
         used = {int(r["Sequence"]) for r in table(building, sequence) if r["Action"] not in places}
         for action, number in places.items():

@@ -9,6 +9,12 @@
 // resetting it. A setting neither given nor stored stays absent. It also picks
 // the help the Start-menu help shortcut leads to, as the setup does.
 //
+// ShortcutFolders, before costing, at every run (removal included, so that
+// it looks where the install put them): the Start-menu and desktop folders
+// the setup puts its shortcuts in, the all-users ones where the system names
+// them. Windows Installer gives the same for a per-machine install; Wine's
+// gives the user's own.
+//
 // FolderValues, after costing: the install folder and the Logs folder as the
 // "Folders" settings record them (without the trailing backslash that
 // Windows Installer's folder properties carry).
@@ -17,11 +23,14 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <utility>
+
 #include "core/helpfiles.h"
 #include "core/presets.h"
 #include "core/text.h"
 #include "settings/regtext.h"
 #include "settings/settings.h"
+#include "setup/folders.h"
 #include "setup/helpsystem.h"
 
 namespace {
@@ -118,6 +127,20 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckPresets(MSIHANDLE install) 
             SetRegistryRowText(install, preset.property, setting);
     }
     ::MsiSetPropertyA(install, "QDX_HELP_PAGES", HelpReaderInUse() == HelpReader::kBrowser ? "1" : "");
+    return ERROR_SUCCESS;
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall ShortcutFolders(MSIHANDLE install) {
+    const std::pair<const char*, const char*> folders[] = {{"Common Programs", "ProgramMenuFolder"},
+                                                           {"Common Desktop", "DesktopFolder"}};
+    for (const auto& [shellFolder, property] : folders) {
+        char path[qdx::kTextSize];
+        if (!qdx::ReadRegistryText(HKEY_LOCAL_MACHINE, kShellFoldersKey, shellFolder, path, sizeof path - 1) ||
+            !path[0])
+            continue;
+        if (path[lstrlenA(path) - 1] != '\\') qdx::AppendText(path, "\\");
+        ::MsiSetPropertyA(install, property, path);
+    }
     return ERROR_SUCCESS;
 }
 
