@@ -17,7 +17,8 @@
 //
 // FolderValues, after costing: the install folder and the Logs folder as the
 // "Folders" settings record them (without the trailing backslash that
-// Windows Installer's folder properties carry).
+// Windows Installer's folder properties carry), and the install folder as the
+// Apps & features entry's place.
 #include <windows.h>
 
 #include <msi.h>
@@ -147,5 +148,6 @@ extern "C" __declspec(dllexport) UINT __stdcall ShortcutFolders(MSIHANDLE instal
 extern "C" __declspec(dllexport) UINT __stdcall FolderValues(MSIHANDLE install) {
     SetFolderValue(install, "INSTALLDIR", "QDX_FOLDER_INSTALL");
     SetFolderValue(install, "LOGSDIR", "QDX_FOLDER_LOGS");
+    SetFolderValue(install, "INSTALLDIR", "ARPINSTALLLOCATION");  // the entry's place, as the setup's has it
     return ERROR_SUCCESS;
 }

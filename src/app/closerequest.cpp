@@ -4,6 +4,16 @@
 
 bool AnswerCloseRequest(LDialog& dialog, bool recording, UINT message, WPARAM wParam, LPARAM lParam,
                         INT_PTR& answer) noexcept {
+    // The close itself is posted to the window, so that the window goes after
+    // the request was answered, not inside the installer's sent message.
+    static const UINT closeForUpdate = ::RegisterWindowMessageA("QdxRemoteCloseForUpdate");
+    if (message == closeForUpdate && closeForUpdate) {
+        // A recording that started after the client agreed still goes on: the
+        // installer finds the file in use and replaces it at the next restart.
+        if (!recording) dialog.Close(0);
+        answer = TRUE;
+        return true;
+    }
     if ((message != WM_QUERYENDSESSION && message != WM_ENDSESSION) || !(lParam & ENDSESSION_CLOSEAPP))
         return false;
     answer = TRUE;  // handled: a dialog procedure answers through DWLP_MSGRESULT
@@ -12,9 +22,7 @@ bool AnswerCloseRequest(LDialog& dialog, bool recording, UINT message, WPARAM wP
         return true;
     }
     ::SetWindowLongPtrA(dialog.Window(), DWLP_MSGRESULT, 0);
-    // A recording that started after the client agreed still goes on: the
-    // installer finds the file in use and replaces it at the next restart.
-    if (wParam && !recording) dialog.Close(0);
+    if (wParam && !recording) ::PostMessageA(dialog.Window(), closeForUpdate, 0, 0);
     return true;
 }
 
