@@ -420,16 +420,19 @@ TEST_F(MsiPackage, PackageTakesOverAnInstallOfTheSetup) {
     SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_LICENCE_AGREE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LICENCE_AGREE)));
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, IDOK)));
-    HWND started = nullptr;  // the setup starts the installed client at its end
-    ASSERT_TRUE(qdxtest::WaitUntil([&] { return (started = client::FindDialog(0, client::kTitle)) != nullptr; }, 30000));
-    EXPECT_EQ(WaitForSingleObject(world->processes.back(), 20000), WAIT_OBJECT_0);
-    DWORD clientPid = 0;
-    GetWindowThreadProcessId(started, &clientPid);
-    HANDLE clientProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, clientPid);
-    ASSERT_NE(clientProcess, nullptr);
-    world->processes.push_back(clientProcess);
-    PostMessageA(started, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
-    ASSERT_EQ(WaitForSingleObject(clientProcess, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(world->processes.back(), 60000), WAIT_OBJECT_0);
+    // The setup starts the installed client at its end (through the desktop
+    // shell, which may take a moment): it is asked to close as an installer does.
+    HWND started = nullptr;
+    if (qdxtest::WaitUntil([&] { return (started = client::FindDialog(0, client::kTitle)) != nullptr; }, 20000)) {
+        DWORD clientPid = 0;
+        GetWindowThreadProcessId(started, &clientPid);
+        HANDLE clientProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, clientPid);
+        ASSERT_NE(clientProcess, nullptr);
+        world->processes.push_back(clientProcess);
+        PostMessageA(started, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        ASSERT_EQ(WaitForSingleObject(clientProcess, 10000), WAIT_OBJECT_0);
+    }
     ASSERT_TRUE(FileExists(P().uninstaller));
     ASSERT_TRUE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kSetupEntryKey));
 
@@ -450,6 +453,59 @@ TEST_F(MsiPackage, SignedPackageInstalls) {
     ASSERT_TRUE(FileExists(P().signedPackage)) << P().signedPackage;
     EXPECT_EQ(Msiexec("/i", P().signedPackage), 0);
     EXPECT_TRUE(ReadBytes(P().program) == ReadBytes(FullPath(".\\signing\\signed\\qdxremote.exe")));
+    EXPECT_EQ(Msiexec("/x", P().signedPackage), 0);
+}
+
+// An upgrade over a client that is recording (to the signed package, whose
+// program differs from the lower version's): the recording goes on, the
+// install ends with 3010 and the new file waits for the next restart. (Wine
+// has no Restart Manager: it never asks the client, idle or recording, to
+// close, and ends so for an idle client too. On Windows the client refuses the
+// request while recording, as the first test shows, with the same result.)
+TEST_F(MsiPackage, UpgradeOverARecordingClientLeavesTheRecordingAlone) {
+    qdxtest::RegValueGuard pending(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                   "PendingFileRenameOperations");
+    RecorderProcess recorder({"--user", "agent7", "--password", "pw", "--level-ms", "50"});
+    ASSERT_TRUE(recorder.Started()) << recorder.Error();
+    ASSERT_EQ(Msiexec("/i", P().lower, "SERVER=" + recorder.Address() + " USERNAME=agent7 PASSWORD=pw"), 0);
+    const DWORD pid = Start(P().program);
+    HWND main = WaitForMainWindow(pid);
+    ASSERT_NE(main, nullptr);
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    ASSERT_TRUE(recorder.WaitForLine("session 1 record", 20000));
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return Recording(main); }));
+
+    EXPECT_EQ(Msiexec("/i", P().signedPackage), 3010);
+    Sleep(500);
+    EXPECT_TRUE(IsWindow(main) && Recording(main));
+    EXPECT_FALSE(recorder.WaitForLine("session 1 end", 0));
+    const std::vector<std::string> entries = ProductEntries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(RegText(entries[0].c_str(), "DisplayVersion").rfind("1.0.0", 0), 0u);
+    // The replacement the next restart makes.
+    HKEY key = nullptr;
+    char names[4096] = "";
+    DWORD size = sizeof names;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(names), &size);
+        RegCloseKey(key);
+    }
+    // Pairs of names: the file, and what it becomes (empty: deleted).
+    bool replaced = false;
+    for (const char* name = names; name + 1 < names + size && *name;) {
+        const char* target = name + lstrlenA(name) + 1;
+        std::printf("pending at restart: %s -> %s\n", name, *target ? target : "(deleted)");
+        replaced = replaced || std::string(target).find("\\qdxremote.exe") != std::string::npos;
+        name = target + lstrlenA(target) + 1;
+    }
+    EXPECT_TRUE(replaced);
+
+    PostMessageA(GetDlgItem(main, IDC_MAIN_RECORD), BM_CLICK, 0, 0);
+    EXPECT_TRUE(recorder.WaitForLine("session 1 end", 20000));
+    ASSERT_TRUE(qdxtest::WaitUntil([&] { return !Recording(main); }));
+    PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_EQ(WaitForSingleObject(world->processes.back(), 10000), WAIT_OBJECT_0);
     EXPECT_EQ(Msiexec("/x", P().signedPackage), 0);
 }
 
