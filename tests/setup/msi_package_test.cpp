@@ -415,7 +415,12 @@ TEST_F(MsiPackage, PackageTakesOverAnInstallOfTheSetup) {
     const DWORD pid = Start(P().setup);
     HWND page = nullptr;
     ASSERT_TRUE(qdxtest::WaitUntil(
-        [&] { return (page = client::FindDialog(pid, "QDX Remote Control Software Licence Terms")) != nullptr; }, 30000));
+        [&] {
+            // Ready once shown, after its initialisation ran.
+            page = client::FindDialog(pid, "QDX Remote Control Software Licence Terms");
+            return page && IsWindowVisible(page) && IsWindowEnabled(GetDlgItem(page, IDC_LICENCE_AGREE));
+        },
+        30000));
     SendMessageA(GetDlgItem(page, IDC_LICENCE_AGREE), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_LICENCE_AGREE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LICENCE_AGREE)));
