@@ -9,7 +9,7 @@
 bool InstallerPackageOwnsInstall() {
     // msi.dll is loaded only by a setup run.
     using EnumRelated = UINT(WINAPI*)(LPCSTR, DWORD, DWORD, LPSTR);
-    static const auto enumRelated = qdx::SystemFunction<EnumRelated>("msi.dll", "MsiEnumRelatedProductsA");
+    const auto enumRelated = qdx::SystemFunction<EnumRelated>("msi.dll", "MsiEnumRelatedProductsA");
     if (!enumRelated) return false;
     char productCode[39];
     return enumRelated(kPackageUpgradeCode, 0, 0, productCode) == ERROR_SUCCESS;
