@@ -7,7 +7,9 @@
 // to the text its Registry row writes: the given value, or else the value
 // stored now, so that an upgrade or a repair rewrites what is there instead of
 // resetting it. A setting neither given nor stored stays absent. It also picks
-// the help the Start-menu help shortcut leads to, as the setup does.
+// the help the Start-menu help shortcut leads to, as the setup does, and
+// keeps an install's choice of no desktop shortcut where DESKTOPSHORTCUT is
+// not given.
 //
 // ShortcutFolders, before costing, at every run (removal included, so that
 // it looks where the install put them): the Start-menu and desktop folders
@@ -98,6 +100,29 @@ void SetFolderValue(MSIHANDLE install, const char* folderProperty, const char* v
     ::MsiSetPropertyA(install, valueProperty, path);
 }
 
+// DESKTOPSHORTCUT: "0" or "1" when given. Not given over an install of the
+// package (an upgrade or a repair), the install's choice stands: no desktop
+// shortcut now, none after.
+UINT KeepDesktopShortcutChoice(MSIHANDLE install) {
+    char given[qdx::kTextSize];
+    bool tooLong = false;
+    if (GetProperty(install, "DESKTOPSHORTCUT", given, tooLong)) {
+        if (!tooLong && (given[0] == '0' || given[0] == '1') && !given[1]) return ERROR_SUCCESS;
+        char text[qdx::kTextSize + 64];
+        qdx::FormatText(text, sizeof text, kFlagRefusal, "DESKTOPSHORTCUT", tooLong ? "..." : given);
+        return Refuse(install, text);
+    }
+    char installed[qdx::kTextSize], upgrading[qdx::kTextSize];
+    if (!GetProperty(install, "Installed", installed, tooLong) &&
+        !GetProperty(install, "WIX_UPGRADE_DETECTED", upgrading, tooLong))
+        return ERROR_SUCCESS;
+    char link[qdx::kTextSize];
+    GetDesktopShortcutPath(link);
+    if (link[0] && ::GetFileAttributesA(link) == INVALID_FILE_ATTRIBUTES)
+        ::MsiSetPropertyA(install, "DESKTOPSHORTCUT", "0");
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckPresets(MSIHANDLE install) {
@@ -128,7 +153,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckPresets(MSIHANDLE install) 
             SetRegistryRowText(install, preset.property, setting);
     }
     ::MsiSetPropertyA(install, "QDX_HELP_PAGES", HelpReaderInUse() == HelpReader::kBrowser ? "1" : "");
-    return ERROR_SUCCESS;
+    return KeepDesktopShortcutChoice(install);
 }
 
 extern "C" __declspec(dllexport) UINT __stdcall ShortcutFolders(MSIHANDLE install) {

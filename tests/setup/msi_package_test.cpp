@@ -317,6 +317,7 @@ TEST_F(MsiPackage, BadPresetsStopTheInstallWithNothingChanged) {
         {"SERVER=recorder:70000 USERNAME=other", "SERVER=\"recorder:70000\""},
         {"SERVER=recorder:0", "SERVER=\"recorder:0\""},
         {"PROMPTFORDATA=yes", "PROMPTFORDATA=\"yes\""},
+        {"DESKTOPSHORTCUT=no", "DESKTOPSHORTCUT=\"no\""},
     };
     for (const Case& c : cases) {
         std::string log;
@@ -379,7 +380,8 @@ TEST_F(MsiPackage, UpgradeFromALowerVersionKeepsSettingsAndOneEntry) {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, "UserName", REG_SZ, "changed by the agent", 21);
     settings["UserName"] = "changed by the agent";
 
-    EXPECT_EQ(Msiexec("/i", P().package, "DESKTOPSHORTCUT=0"), 0);
+    // DESKTOPSHORTCUT not given: the install's choice stands.
+    EXPECT_EQ(Msiexec("/i", P().package), 0);
     EXPECT_EQ(Settings(), settings);
     const std::vector<std::string> entries = ProductEntries();
     ASSERT_EQ(entries.size(), 1u);
