@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Builds qdxremote.msi from qdxremote.wxs with wixl, then adds with msibuild
 what wixl 0.101 cannot express: component conditions and permanence, the
-custom actions' places in the sequences, same-version upgrades, the Logs
-folder's access list, and the removal of what the setup package leaves.
+custom actions' places in the sequences, same-version upgrades, and the
+removal of what the setup package leaves.
 
   build-msi.py --out OUT.msi --dir TREE --dll qdxpreset.dll --arch x86|x64
                [--version-header src/res/version.h] [--version X.Y.Z.W]
@@ -26,11 +26,6 @@ HELP_PAGES = ["qdxremote.html", "qdxremote-users-guide.html", "qdxremote-install
               "qdxremote-network-admin.html", "qdxremote-settings.html", "qdxremote-licence.html"]
 PRESETS = ["SERVER", "CHANNEL", "USERNAME", "PASSWORD", "PROMPTFORDATA", "USEHOTKEYS", "PROMPT"]
 PERMANENT = 16  # msidbComponentAttributesPermanent
-# Every user may list the Logs folder, create files and read and write them;
-# administrators and the system have full control; inherited by what is made
-# in it (as setup/folderaccess.h gives it). 0x1201bf = generic read, write
-# and execute on files.
-LOGS_SDDL = "D:AI(A;OICI;0x1201bf;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 SETUP_UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\QDXRemote"
 
 
@@ -129,11 +124,16 @@ def main():
     # the source says. The presets are checked (and the repair chosen) before
     # costing, so that the component conditions see them, and long before
     # anything changes; the shortcut folders are set before the costing that
-    # resolves the folders below them, and the folder values follow it.
-    places = {"QdxCheckPresets": 110, "QdxRepairAll": 120, "QdxShortcutFolders": 130, "QdxFolderValues": 1010}
+    # resolves the folders below them, and the folder values follow it. The
+    # Logs folder's access list follows the making of the folders.
+    places = {"QdxCheckPresets": 110, "QdxRepairAll": 120, "QdxShortcutFolders": 130, "QdxFolderValues": 1010,
+              "QdxApplyLogsAccess": 3710}
     for sequence in ("InstallUISequence", "InstallExecuteSequence"):
         used = {int(r["Sequence"]) for r in table(building, sequence) if r["Action"] not in places}
+        present = {r["Action"] for r in table(building, sequence)}
         for action, number in places.items():
+            if action not in present:
+                continue
             assert number not in used, (sequence, number)
             queries.append(f"UPDATE `{sequence}` SET `Sequence` = {number} WHERE `Action` = {quote(action)}")
 
@@ -144,11 +144,6 @@ def main():
     queries.append("INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
                    f"VALUES ('{{{upgrade_code}}}', {quote(version)}, 513, 'WIX_UPGRADE_DETECTED')")
 
-    queries.append("CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, "
-                   "`LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDL` LONGCHAR NOT NULL, "
-                   "`Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)")
-    queries.append("INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDL`) "
-                   f"VALUES ('LogsAccess', 'LOGSDIR', 'CreateFolder', {quote(LOGS_SDDL)})")
     # An install the setup package made becomes the package's: the files
     # and shortcuts are the same and are replaced; its uninstall entry goes
     # and so does its uninstaller, uninst.exe.

@@ -20,7 +20,13 @@
 // FolderValues, after costing: the install folder and the Logs folder as the
 // "Folders" settings record them (without the trailing backslash that
 // Windows Installer's folder properties carry), and the install folder as the
-// Apps & features entry's place.
+// Apps & features entry's place. Where the Logs folder does not exist yet,
+// it names it for QdxApplyLogsAccess.
+//
+// QdxApplyLogsAccess, deferred, as the system, once the folders are made:
+// gives the Logs folder the setup's access list (setup/folderaccess.h), so
+// that every user's client can write its log there. Only a folder this
+// install made gets it, as with the setup.
 #include <windows.h>
 
 #include <msi.h>
@@ -33,6 +39,7 @@
 #include "core/text.h"
 #include "settings/regtext.h"
 #include "settings/settings.h"
+#include "setup/folderaccess.h"
 #include "setup/folders.h"
 #include "setup/helpsystem.h"
 
@@ -174,5 +181,19 @@ extern "C" __declspec(dllexport) UINT __stdcall FolderValues(MSIHANDLE install) 
     SetFolderValue(install, "INSTALLDIR", "QDX_FOLDER_INSTALL");
     SetFolderValue(install, "LOGSDIR", "QDX_FOLDER_LOGS");
     SetFolderValue(install, "INSTALLDIR", "ARPINSTALLLOCATION");  // the entry's place, as the setup's has it
+    char logs[qdx::kTextSize];
+    bool tooLong = false;
+    if (GetProperty(install, "QDX_FOLDER_LOGS", logs, tooLong) && !tooLong &&
+        ::GetFileAttributesA(logs) == INVALID_FILE_ATTRIBUTES)
+        ::MsiSetPropertyA(install, "QdxApplyLogsAccess", logs);  // the deferred action's data
+    return ERROR_SUCCESS;
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall ApplyLogsAccess(MSIHANDLE install) {
+    char logs[qdx::kTextSize];
+    bool tooLong = false;
+    if (!GetProperty(install, "CustomActionData", logs, tooLong) || tooLong) return ERROR_SUCCESS;
+    LogsFolderAccess access;
+    access.ApplyTo(logs);  // as the setup: a failure leaves the inherited access
     return ERROR_SUCCESS;
 }

@@ -8,13 +8,16 @@
 // the setup package and this package over each other's installs, and the
 // signed package of the signing fixture.
 #include <windows.h>
+#include <aclapi.h>
 #include <msi.h>
 #include <msiquery.h>
 #include <objbase.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -81,6 +84,32 @@ std::vector<std::string> ProductEntries() {
     }
     RegCloseKey(root);
     return found;
+}
+
+// A folder's access list in the system's text form, empty when unreadable.
+std::string FolderAccess(const std::string& folder) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &sd) != ERROR_SUCCESS)
+        return "";
+    char* text = nullptr;
+    std::string result;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                             nullptr)) {
+        result = text;
+        LocalFree(text);
+    }
+    LocalFree(sd);
+    return result;
+}
+
+// The rights an allowing entry for Everyone gives, 0 when there is none.
+unsigned long EveryoneRights(const std::string& folder) {
+    const std::string access = FolderAccess(folder);
+    const std::size_t end = access.find(";;;WD)");
+    const std::size_t start = end == std::string::npos ? end : access.rfind(";0x", end);
+    return start == std::string::npos ? 0 : std::strtoul(access.c_str() + start + 1, nullptr, 16);
 }
 
 // A log file of msiexec as text (its UTF-16 or ANSI bytes, the zeros dropped).
@@ -227,6 +256,15 @@ TEST_F(MsiPackage, UnattendedInstallWithEveryPresetRecordsAsPreset) {
         EXPECT_TRUE(ReadBytes(P().installFolder + "\\" + row->fileName) == built) << row->fileName;
     }
     EXPECT_TRUE(FolderExists(P().logs));
+    // Every user may write logs there (generic read, write and execute), as
+    // the setup makes the folder; the install folder keeps what it inherits.
+    // (Wine keeps file access as owner, group and other bits, so it reads
+    // back more than was given: what counts is that Everyone may write.)
+    std::printf("Logs: %s\ninstall folder: %s\n", FolderAccess(P().logs).c_str(),
+                FolderAccess(P().installFolder).c_str());
+    constexpr unsigned long kReadWriteExecute = 0x1201bf;  // FILE_GENERIC_READ | _WRITE | _EXECUTE
+    EXPECT_EQ(EveryoneRights(P().logs) & kReadWriteExecute, kReadWriteExecute);
+    EXPECT_EQ(EveryoneRights(P().installFolder) & FILE_WRITE_DATA, 0ul);
     const std::map<std::string, std::string> preset = {
         {"Server", recorder.Address()}, {"RecordChannel", "4"}, {"UserName", "agent7"}, {"Password", "#s3cret [pw]"},
         {"PromptForData", "0"},         {"UseHotKeys", "0"},    {"Prompt", "Case number"}};
