@@ -21,11 +21,11 @@
 // "Folders" settings record them (without the trailing backslash that
 // Windows Installer's folder properties carry), and the install folder as the
 // Apps & features entry's place. Where the Logs folder does not exist yet,
-// it names it for QdxApplyLogsAccess.
+// it names it for ApplyLogsAccess.
 //
-// QdxApplyLogsAccess, deferred, as the system, once the folders are made:
-// gives the Logs folder the setup's access list (setup/folderaccess.h), so
-// that every user's client can write its log there. Only a folder this
+// ApplyLogsAccess (the action QdxApplyLogsAccess), deferred, as the system,
+// once the folders are made: gives the Logs folder the setup's access list
+// (setup/folderaccess.h), so that every user's client can write its log there. Only a folder this
 // install made gets it, as with the setup.
 #include <windows.h>
 
