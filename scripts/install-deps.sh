@@ -20,6 +20,7 @@ PACKAGES=(
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3
   fonts-wine
   osslsigncode openssl python3-pefile
+  wixl msitools
 )
 
 missing=()

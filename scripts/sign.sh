@@ -9,7 +9,10 @@
 # certificate. In each tree, qdxremote.exe is signed first, the package is
 # then built again around the signed program (with the build's own qdxpkg)
 # and signed in turn; the install puts the signed program in place as it was
-# signed. Run it after the build: a later build packages again, unsigned.
+# signed. Where the tree has the Windows Installer package (qdxremote.msi),
+# its custom action DLL is signed and the package is built again around the
+# signed program and DLL, then signed too. Run it after the build: a later
+# build packages again, unsigned.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${QDX_BUILD_DIR:-$ROOT/build}"
@@ -47,4 +50,13 @@ for tree in "${TREES[@]}"; do
   osslsigncode verify -CAfile "$CERT" -in "$dir/qdxsetup.exe" >/dev/null 2>&1 ||
     echo "sign: note: $dir/qdxsetup.exe does not verify against $CERT alone (a chain the system trusts may)" >&2
   echo "sign: $dir/qdxremote.exe and $dir/qdxsetup.exe signed"
+  if [ -f "$dir/qdxremote.msi" ] && [ -f "$dir/installer/qdxpreset.dll" ]; then
+    sign "$dir/installer/qdxpreset.dll"
+    python3 "$ROOT/installer/build-msi.py" --out "$dir/qdxremote.msi" --dir "$dir" \
+      --dll "$dir/installer/qdxpreset.dll" >/dev/null
+    sign "$dir/qdxremote.msi"
+    osslsigncode verify -CAfile "$CERT" -in "$dir/qdxremote.msi" >/dev/null 2>&1 ||
+      echo "sign: note: $dir/qdxremote.msi does not verify against $CERT alone (a chain the system trusts may)" >&2
+    echo "sign: $dir/qdxremote.msi signed"
+  fi
 done

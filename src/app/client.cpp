@@ -1,5 +1,6 @@
 #include "app/client.h"
 
+#include "app/closerequest.h"
 #include "app/maindialog.h"
 #include "res/resource.h"
 #include "ui/levelaccess.h"
@@ -19,6 +20,7 @@ void ActivateRunningClient(HWND window) {
 }
 
 void RunClient() {
+    RegisterForRestartAfterUpdate();
     MainDialog dialog;
     dialog.Open(nullptr, MAKEINTRESOURCEA(IDD_MAIN));
     EndLevelAccess();  // the windows are gone

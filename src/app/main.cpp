@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "setup/install.h"
 #include "setup/marker.h"
+#include "setup/packageowner.h"
 #include "setup/uninstall.h"
 #include "ui/instance.h"
 
@@ -56,6 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     }
 
+    if (marker == SETUP_MARKER && SetupRefusedForPackageInstall()) return 0;
     HWND running = FindRunningClient();
     if (marker == UNINSTALL_MARKER) {
         RunSetupJob<UninstallDialog>(running);

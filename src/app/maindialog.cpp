@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "app/closerequest.h"
 #include "common/handles.h"
 #include "common/systemdll.h"
 #include "core/product.h"
@@ -297,6 +298,7 @@ INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         UpdateNotifyIcon();  // the restarted shell knows no icons
         return TRUE;
     }
+    if (INT_PTR answer = 0; AnswerCloseRequest(*this, Recording(), message, wParam, lParam, answer)) return answer;
     switch (message) {
     case WM_TRAYNOTIFY:
         EvTrayNotify(lParam);

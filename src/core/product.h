@@ -11,3 +11,8 @@
 constexpr char kFolderProgramFiles[] = "ProgramFiles";
 constexpr char kFolderDataFiles[] = "DataFiles";
 constexpr char kFolderLogs[] = "Logs";
+
+// The upgrade code of the Windows Installer package (installer/qdxremote.wxs
+// takes it from here through the build): the same for every version, so that
+// each finds the others, and the setup finds an install the package owns.
+constexpr char kPackageUpgradeCode[] = "{6C1F2A4E-3B8D-4E57-9A0C-D2E4F61B7A35}";
