@@ -88,6 +88,7 @@ private:
     void StopClock();
     void ShowClock();  // the time in the status bar and the tray tip; the timer for the next second
     void ReportWatch(const char* text, bool alert);
+    void ReportSilence(silence::Event event);
     void UpdateTrayTip();
 
     HWND hLevel = nullptr;        // the level meter, control 103

@@ -42,13 +42,11 @@ int PartWidth(HWND bar, const char* text) {
 bool MainDialog::WatchRun(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_LINK_RECORDING:
-        StartClock();
+        if (Recording() && !clockRunning) StartClock();  // within a run, once
         return true;
-    case WM_LINK_LEVEL: {
-        const silence::Event e = silenceWatch.Level(::GetTickCount(), static_cast<int>(static_cast<INT_PTR>(wParam)));
-        if (e == silence::Event::kSoundAgain) ReportWatch(silence::kSoundAgainText, false);
+    case WM_LINK_LEVEL:
+        ReportSilence(silenceWatch.Level(::GetTickCount(), static_cast<int>(static_cast<INT_PTR>(wParam))));
         return false;  // the meter shows it as well
-    }
     case WM_LINK_ENDED:
         StopClock();
         return false;
@@ -99,12 +97,9 @@ void MainDialog::StopClock() {
 }
 
 void MainDialog::ShowClock() {
-    const DWORD ran = ::GetTickCount() - clockStart;
-    if (silenceWatch.Tick(ran + clockStart) == silence::Event::kAlert) {
-        char text[64];
-        silence::FormatSilenceAlert(silenceWatch.StretchSeconds(), text, sizeof text);
-        ReportWatch(text, true);
-    }
+    const DWORD now = ::GetTickCount();
+    const DWORD ran = now - clockStart;
+    ReportSilence(silenceWatch.Tick(now));
     char time[elapsed::kElapsedSize];
     RecordingTime(time, sizeof time);
     char text[elapsed::kElapsedSize + 16];
@@ -112,6 +107,16 @@ void MainDialog::ShowClock() {
     ::SendDlgItemMessageA(hwnd, IDC_MAIN_STATUS, SB_SETTEXTA, kClockPart, reinterpret_cast<LPARAM>(text));
     UpdateTrayTip();
     ::SetTimer(hwnd, kClockTimer, 1000 - ran % 1000 + kClockLateMillis, nullptr);
+}
+
+void MainDialog::ReportSilence(silence::Event event) {
+    if (event == silence::Event::kAlert) {
+        char text[64];
+        silence::FormatSilenceAlert(silenceWatch.StretchSeconds(), text, sizeof text);
+        ReportWatch(text, true);
+    } else if (event == silence::Event::kSoundAgain) {
+        ReportWatch(silence::kSoundAgainText, false);
+    }
 }
 
 // As the worker's texts: an alert brings the window back and turns the log red.

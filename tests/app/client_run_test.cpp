@@ -580,7 +580,7 @@ TEST(ClientRun, WorkerMessagesAreTakenSafely) {
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
     ExitWithNo(client, main);
     const auto lines = LogLines(s.logs);
-    EXPECT_EQ(lines.size(), linesBefore + 4) << "Connecting, Connected, Disconnecting, Exit";
+    EXPECT_EQ(lines.size(), linesBefore + 5) << "Connecting, Connected, Disconnecting, Recorded for, Exit";
     EXPECT_GE(FindLine(lines, "Connected to " + s.recorder.Address()), 0);
 }
 
