@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -401,12 +402,16 @@ TEST(ClientRun, SilenceIsAnAlertAndTheRecordingsTimeShows) {
     }));
     EXPECT_TRUE(WaitUntil([&] { watch(); return StatusPart(main, 1) == "Recording 0:06"; }, 3000)) << StatusPart(main, 1);
     CaptureWindow(main).Save("app", "sound-again");
-    const int shown = Seconds(StatusPart(main, 1));
+    const std::string shownText = StatusPart(main, 1);
+    const int shown = Seconds(shownText);
+    const Heard bar = Hear(GetDlgItem(main, IDC_MAIN_STATUS));
     PostMessageA(main, WM_COMMAND, CM_STOP, 0);
     std::string recorded;
     ASSERT_TRUE(s.recorder.WaitForLine(std::regex("session 1 recorded ms [0-9]+"), kWaitMs, &recorded));
     const double recorderSeconds = std::stod(recorded.substr(recorded.rfind(' ') + 1)) / 1000;
     EXPECT_NEAR(shown, recorderSeconds, 1.0) << recorded;
+    std::printf("[ MEASURED ] status bar \"%s\" (a screen reader asking the bar hears \"%s\"), recorder: %s\n",
+                shownText.c_str(), bar.name.c_str(), recorded.c_str());
     EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
     EXPECT_TRUE(WaitUntil([&] { return StatusParts(main) == 1; })) << "the time's part goes with the recording";
     EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_LOG).find("Recorded for 0:0") != std::string::npos; }));
@@ -444,6 +449,7 @@ TEST(ClientRun, SilenceIsAnAlertAndTheRecordingsTimeShows) {
     EXPECT_GT(first, FindLine(lines, "Disconnecting from")) << "after the link's own lines";
     EXPECT_NEAR(Seconds(lines[first].substr(lines[first].find("Recorded for ") + 13)), recorderSeconds, 1.0)
         << lines[first];
+    std::printf("[ MEASURED ] log: %s\n", lines[first].c_str());
 }
 
 TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
