@@ -123,6 +123,8 @@ std::vector<int> RunStarts(const std::vector<int>& marked) {
         if (k == 0 || marked[k] != marked[k - 1] + 1) starts.push_back(marked[k]);
     return starts;
 }
+bool Red(COLORREF c);
+
 // The text of a status bar part in the client's process: the bar writes it
 // into memory of that process, which the test reads back.
 std::string StatusPart(HWND main, int part) {
@@ -144,6 +146,38 @@ std::string StatusPart(HWND main, int part) {
     CloseHandle(process);
     return text;
 }
+// The tray tip as the shell shows it: the mouse goes to the red lamp at the
+// taskbar's right end, and the text of the tool tip that comes is read.
+std::string TrayTipShown() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT tray{};
+    GetWindowRect(taskbar, &tray);
+    tray.left = tray.right - 48;
+    const Canvas p = CaptureWindow(taskbar, &tray);
+    long sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < p.Height(); ++y)
+        for (int x = 0; x < p.Width(); ++x)
+            if (Red(p.Pixel(x, y))) sx += x, sy += y, ++n;
+    if (!n) return "(no red lamp)";
+    for (int step = 0; step < 2; ++step) {  // two moves, so that the tray sees the mouse arrive and stay
+        INPUT move = {};
+        move.type = INPUT_MOUSE;
+        move.mi.dx = (tray.left + sx / n + step) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        move.mi.dy = (tray.top + sy / n) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &move, sizeof move);
+        Sleep(100);
+    }
+    std::string tip = "(no tip shown)";
+    WaitUntil([&] {
+        for (HWND t = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); t;
+             t = FindWindowExA(nullptr, t, "tooltips_class32", nullptr))
+            if (IsWindowVisible(t) && WindowText(t).find("QDX") == 0) return !(tip = WindowText(t)).empty();
+        return false;
+    }, 4000);
+    return tip;
+}
+
 int StatusParts(HWND main) {
     return static_cast<int>(SendDlgItemMessageA(main, IDC_MAIN_STATUS, SB_GETPARTS, 0, 0));
 }
@@ -402,9 +436,9 @@ TEST(ClientRun, SilenceIsAnAlertAndTheRecordingsTimeShows) {
     }));
     EXPECT_TRUE(WaitUntil([&] { watch(); return StatusPart(main, 1) == "Recording 0:06"; }, 3000)) << StatusPart(main, 1);
     CaptureWindow(main).Save("app", "sound-again");
-    const std::string shownText = StatusPart(main, 1);
-    const int shown = Seconds(shownText);
     const Heard bar = Hear(GetDlgItem(main, IDC_MAIN_STATUS));
+    const std::string shownText = StatusPart(main, 1);  // read just before the stop
+    const int shown = Seconds(shownText);
     PostMessageA(main, WM_COMMAND, CM_STOP, 0);
     std::string recorded;
     ASSERT_TRUE(s.recorder.WaitForLine(std::regex("session 1 recorded ms [0-9]+"), kWaitMs, &recorded));
@@ -423,6 +457,9 @@ TEST(ClientRun, SilenceIsAnAlertAndTheRecordingsTimeShows) {
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
     PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
     ASSERT_TRUE(s.recorder.WaitForLine("session 2 muted at", kWaitMs));
+    const std::string tip = TrayTipShown();
+    EXPECT_EQ(tip.rfind("QDX Remote Control - recording 0:0", 0), 0u) << tip;
+    std::printf("[ MEASURED ] tray tip \"%s\"\n", tip.c_str());
     ASSERT_TRUE(s.recorder.WaitForLine("session 2 sound again", kWaitMs));
     Sleep(500);
     watch();
