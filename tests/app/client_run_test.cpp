@@ -159,6 +159,8 @@ std::string TrayTipShown() {
         for (int x = 0; x < p.Width(); ++x)
             if (Red(p.Pixel(x, y))) sx += x, sy += y, ++n;
     if (!n) return "(no red lamp)";
+    POINT before = {};
+    GetCursorPos(&before);
     for (int step = 0; step < 2; ++step) {  // two moves, so that the tray sees the mouse arrive and stay
         INPUT move = {};
         move.type = INPUT_MOUSE;
@@ -175,6 +177,14 @@ std::string TrayTipShown() {
             if (IsWindowVisible(t) && WindowText(t).find("QDX") == 0) return !(tip = WindowText(t)).empty();
         return false;
     }, 4000);
+    // The mouse goes back where it was: later tests open menus at it.
+    INPUT back = {};
+    back.type = INPUT_MOUSE;
+    back.mi.dx = before.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    back.mi.dy = before.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    back.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &back, sizeof back);
+    SetCursorPos(before.x, before.y);
     return tip;
 }
 
