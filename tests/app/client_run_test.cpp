@@ -174,7 +174,15 @@ std::string TrayTipShown() {
     WaitUntil([&] {
         for (HWND t = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); t;
              t = FindWindowExA(nullptr, t, "tooltips_class32", nullptr))
-            if (IsWindowVisible(t) && WindowText(t).find("QDX") == 0) return !(tip = WindowText(t)).empty();
+            if (IsWindowVisible(t) && WindowText(t).find("QDX") == 0) {
+                tip = WindowText(t);
+                RECT shown;
+                GetWindowRect(t, &shown);
+                shown.left -= 60;  // with the lamp below it
+                shown.bottom = tray.bottom;
+                CaptureScreen(shown).Save("app", "tray-tip");
+                return true;
+            }
         return false;
     }, 4000);
     // The mouse goes back where it was: later tests open menus at it.
