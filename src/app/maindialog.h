@@ -54,6 +54,7 @@ public:
     void EvTrayNotify(LPARAM lParam);
 
     bool Recording() const noexcept { return recording != 0; }
+    bool Hot() const noexcept { return hot != 0; }
 
     // The recording's clock and silence watch, and the colour scheme
     // (runwatch.cpp). WatchRun sees every message first: true when it was
@@ -63,7 +64,6 @@ public:
     void ShowColourScheme(const contrast::Scheme& scheme);  // the log view and the meter in these
     // "2:05" since the recording began, or false (and "") when none runs.
     bool RecordingTime(char* out, std::size_t cap) const;
-    bool Hot() const noexcept { return hot != 0; }
 
 private:
     static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)

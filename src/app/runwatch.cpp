@@ -55,7 +55,11 @@ bool MainDialog::WatchRun(UINT message, WPARAM wParam, LPARAM) {
         ShowClock();
         return true;
     case WM_SYSCOLORCHANGE:
-    case WM_SETTINGCHANGE:
+        // Common controls learn of new colours from their parent.
+        ::SendDlgItemMessageA(hwnd, IDC_MAIN_STATUS, WM_SYSCOLORCHANGE, 0, 0);
+        ApplyColourScheme();
+        return false;
+    case WM_SETTINGCHANGE:  // high contrast switched on or off
         ApplyColourScheme();
         return false;
     default:
