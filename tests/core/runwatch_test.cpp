@@ -107,32 +107,24 @@ TEST(Elapsed, MinutesAndSecondsThenHours) {
     EXPECT_STREQ(small, "1:02");  // cut, terminated
 }
 
-TEST(ColourScheme, OwnColoursUnlessHighContrastThenTheSystems) {
+TEST(ColourScheme, OwnColoursUnlessHighContrastThenOnlyTheSystems) {
     using contrast::Rgb;
-    const contrast::SystemColours blackScheme{Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(26, 235, 255), Rgb(0, 0, 0),
-                                              Rgb(0, 0, 0)};
-    const contrast::SystemColours whiteScheme{Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(55, 0, 110),
-                                              Rgb(255, 255, 255), Rgb(240, 240, 240)};
-    for (const auto& sys : {blackScheme, whiteScheme}) {
+    const contrast::SystemColours black{Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(26, 235, 255), Rgb(0, 0, 0), Rgb(0, 0, 0)};
+    const contrast::SystemColours white{Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(55, 0, 110), Rgb(255, 255, 254),
+                                        Rgb(240, 240, 240)};
+    for (const auto& sys : {black, white}) {
         const contrast::Scheme off = contrast::ChooseScheme(false, sys);
-        EXPECT_TRUE(off.log == contrast::kOwnLog);
-        EXPECT_TRUE(off.meter == contrast::kOwnMeter);
-        EXPECT_TRUE(off.meter.own);
-
+        EXPECT_TRUE(off.log == contrast::kOwnLog && off.meter == contrast::kOwnMeter);
         const contrast::Scheme on = contrast::ChooseScheme(true, sys);
         EXPECT_FALSE(on.meter.own);
-        // Text on its background, an alert as a selection.
-        EXPECT_EQ(on.log.normalBack, sys.window);
-        EXPECT_EQ(on.log.normalText, sys.windowText);
-        EXPECT_EQ(on.log.alertBack, sys.highlight);
-        EXPECT_EQ(on.log.alertText, sys.highlightText);
-        // Segments in text and highlight colour on the window colour; the
-        // edge in text colour, so the control's outline shows on any scheme.
-        EXPECT_EQ(on.meter.dark, sys.window);
-        EXPECT_EQ(on.meter.beyond, sys.window);
-        EXPECT_EQ(on.meter.low, sys.windowText);
-        EXPECT_EQ(on.meter.high, sys.highlight);
-        EXPECT_EQ(on.meter.edge, sys.windowText);
-        EXPECT_EQ(on.meter.disabled, sys.buttonFace);
+        // Text on its own background, an alert as a selection, the meter's
+        // two parts in two colours that differ from their background.
+        EXPECT_TRUE(on.log == (contrast::LogColours{sys.window, sys.windowText, sys.highlight, sys.highlightText}));
+        EXPECT_EQ(on.meter.dark, on.meter.beyond);
+        EXPECT_NE(on.meter.low, on.meter.dark);
+        EXPECT_NE(on.meter.high, on.meter.dark);
+        EXPECT_NE(on.meter.low, on.meter.high);
+        for (contrast::Colour c : {on.meter.dark, on.meter.low, on.meter.high, on.meter.disabled, on.meter.edge})
+            EXPECT_TRUE(c == sys.window || c == sys.windowText || c == sys.highlight || c == sys.buttonFace) << c;
     }
 }
