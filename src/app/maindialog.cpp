@@ -66,6 +66,7 @@ void MainDialog::InitDialog() {
     AttachEditScrollBar(LogView.view);
     KeepControlFontOnDpiChange(LogView.view);
     ApplyDpi(WindowDpi(hwnd));
+    ApplyColourScheme();
     WriteLogLine("QDX Remote Control Run");
 
     // Broadcast by a restarted shell, which has forgotten every tray icon.
@@ -90,6 +91,7 @@ void MainDialog::InitDialog() {
 
 void MainDialog::DestroyDialog() {
     CmStop();
+    StopClock();
     HotKeyStop();
     RemoveNotifyIcon();
     WriteLogLine("QDX Remote Control Exit");
@@ -294,6 +296,7 @@ void MainDialog::CmExit() {
 }
 
 INT_PTR MainDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (WatchRun(message, wParam, lParam)) return TRUE;
     if (taskbarCreated && message == taskbarCreated) {  // registered: no case label
         UpdateNotifyIcon();  // the restarted shell knows no icons
         return TRUE;

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include "common/handles.h"
+#include "core/contrast.h"
+#include "core/silence.h"
 #include "net/qdxconnect.h"
 #include "ui/ldbdisplay.h"
 #include "ui/ldialog.h"
@@ -54,10 +56,20 @@ public:
     bool Recording() const noexcept { return recording != 0; }
     bool Hot() const noexcept { return hot != 0; }
 
+    // The recording's clock and silence watch, and the colour scheme
+    // (runwatch.cpp). WatchRun sees every message first: true when it was
+    // the watch's own and is done with.
+    bool WatchRun(UINT message, WPARAM wParam, LPARAM lParam);
+    void ApplyColourScheme();  // the system's colours in high contrast, the own ones otherwise
+    void ShowColourScheme(const contrast::Scheme& scheme);  // the log view and the meter in these
+    // "2:05" since the recording began, or false (and "") when none runs.
+    bool RecordingTime(char* out, std::size_t cap) const;
+
 private:
     static constexpr UINT_PTR kHotKeyReleaseTimer = 2;  // watches held hot keys (the status bar has 1)
     static constexpr UINT_PTR kTrayTimer = 3;           // the tray icon follows the record state
     static constexpr UINT_PTR kShownTimer = 4;          // what waits for the window's first frame
+    static constexpr UINT_PTR kClockTimer = 5;          // the recording's time, once a second while it runs
 
     void PollHeldHotKeys();
 
@@ -76,6 +88,12 @@ private:
     void ShowInternetResources();
     void ShowLevel(WPARAM wParam);
     void ShowStatus(WPARAM wParam, LPARAM lParam);
+    void StartClock();
+    void StopClock();
+    void ShowClock();  // the time in the status bar and the tray tip; the timer for the next second
+    void ReportWatch(const char* text, bool alert);
+    void ReportSilence(silence::Event event);
+    void UpdateTrayTip();
 
     HWND hLevel = nullptr;        // the level meter, control 103
     LSplashScreen splash;         // never shown; registers the about panel's class
@@ -91,6 +109,9 @@ private:
     bool trayAdded = false;       // the shell took the tray icon
     bool trayRecording = false;   // and shows the recording lamp
     QDXConnect worker;
+    DWORD clockStart = 0;       // tick at which the recording began
+    bool clockRunning = false;  // between WM_LINK_RECORDING and WM_LINK_ENDED
+    silence::SilenceWatch silenceWatch;
     // The lamps, each loaded once per DPI at its first use (see
     // LoadButtonLamp): the Record button's as one-image lists of 32 x 32
     // pixels at 96 DPI, the tray's (orange and red) as 16 x 16 icons.

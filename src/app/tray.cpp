@@ -18,6 +18,7 @@ constexpr UINT kTrayIconId = 24;
 // apart (and for screen readers, which read it out).
 constexpr char kTrayTipIdle[] = "QDX Remote Control";
 constexpr char kTrayTipRecording[] = "QDX Remote Control - recording";
+constexpr std::size_t kTipSize = 64;  // the record's first-form field
 
 // The record's first form: every shell understands it, and the client needs
 // nothing the later fields add.
@@ -37,19 +38,31 @@ BOOL NotifyShell(DWORD action, NOTIFYICONDATAA* data) {
 }
 
 // Adds or modifies the icon with one of the window's 16 x 16 lamps (the shell
-// copies the image); a lamp that failed to load is passed as no icon. False
-// when the shell refused.
-bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
+// copies the image) and the tip; a lamp that failed to load is passed as no
+// icon, and a null icon with NIM_MODIFY changes the tip alone. False when the
+// shell refused.
+bool SetTrayIcon(HWND window, DWORD action, HICON icon, const char* tip) {
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = window;
     data.uID = kTrayIconId;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uFlags = action == NIM_MODIFY && !icon ? NIF_TIP : NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    static_assert(sizeof kTrayTipRecording <= 64, "the tip fits the record's first-form field");
-    qdx::CopyText(data.szTip, 64, recording ? kTrayTipRecording : kTrayTipIdle);
+    qdx::CopyText(data.szTip, kTipSize, tip);
     return NotifyShell(action, &data) != FALSE;
+}
+
+// The tip says whether a recording runs and, once it records, for how long:
+// "QDX Remote Control - recording 2:05".
+void TrayTip(const MainDialog& dialog, char (&tip)[kTipSize]) {
+    static_assert(sizeof kTrayTipRecording + 12 <= kTipSize, "the tip with its time fits the field");
+    qdx::CopyText(tip, dialog.Recording() ? kTrayTipRecording : kTrayTipIdle);
+    char time[16];
+    if (dialog.Recording() && dialog.RecordingTime(time, sizeof time)) {
+        qdx::AppendText(tip, " ");
+        qdx::AppendText(tip, time);
+    }
 }
 
 }  // namespace
@@ -63,9 +76,20 @@ bool SetTrayIcon(HWND window, DWORD action, HICON icon, bool recording) {
 // more.
 void MainDialog::UpdateNotifyIcon() {
     HICON lamp = TrayLamp(recording ? kLampRed : kLampOrange);
-    if (!trayAdded || !SetTrayIcon(hwnd, NIM_MODIFY, lamp, Recording()))
-        trayAdded = SetTrayIcon(hwnd, NIM_ADD, lamp, Recording());
+    char tip[kTipSize];
+    TrayTip(*this, tip);
+    if (!trayAdded || !SetTrayIcon(hwnd, NIM_MODIFY, lamp, tip)) trayAdded = SetTrayIcon(hwnd, NIM_ADD, lamp, tip);
     trayRecording = Recording();
+}
+
+// The recording's time in the tip, once a second: the tip alone, one round
+// trip to the shell. An icon the shell has lost is added again whole; one
+// not added yet waits for the window's first frame (kShownTimer).
+void MainDialog::UpdateTrayTip() {
+    if (!trayAdded) return;
+    char tip[kTipSize];
+    TrayTip(*this, tip);
+    if (!SetTrayIcon(hwnd, NIM_MODIFY, nullptr, tip)) UpdateNotifyIcon();
 }
 
 void MainDialog::RemoveNotifyIcon() {

@@ -142,15 +142,27 @@ void RaiseLogAlert() {
     }
 }
 
+void SetLogViewColours(const contrast::LogColours& colours) {
+    if (colours == LogView.colours) return;
+    qdx::UniqueBrush normal(::CreateSolidBrush(colours.normalBack));
+    qdx::UniqueBrush alert(::CreateSolidBrush(colours.alertBack));
+    if (!normal || !alert) return;  // the colours in use stay, with their brushes
+    LogView.normalBrush = std::move(normal);
+    LogView.alertBrush = std::move(alert);
+    LogView.colours = colours;
+    InvalidateView();
+}
+
 HBRUSH ApplyLogViewColours(HDC dc) {
     ::SetBkMode(dc, OPAQUE);
+    const contrast::LogColours& c = LogView.colours;
     if (LogView.alert) {
-        ::SetBkColor(dc, kLogAlertBack);
-        ::SetTextColor(dc, kLogAlertText);
+        ::SetBkColor(dc, c.alertBack);
+        ::SetTextColor(dc, c.alertText);
         return LogView.alertBrush.Get();
     }
-    ::SetBkColor(dc, kLogNormalBack);
-    ::SetTextColor(dc, kLogNormalText);
+    ::SetBkColor(dc, c.normalBack);
+    ::SetTextColor(dc, c.normalText);
     return LogView.normalBrush.Get();
 }
 

@@ -15,12 +15,14 @@
 #include <windows.h>
 
 #include "common/handles.h"
+#include "core/contrast.h"
 #include "core/logtail.h"
 
-constexpr COLORREF kLogNormalBack = RGB(0, 51, 0);
-constexpr COLORREF kLogNormalText = RGB(68, 255, 68);
-constexpr COLORREF kLogAlertBack = RGB(128, 0, 0);
-constexpr COLORREF kLogAlertText = RGB(255, 255, 255);
+// The view's own colours; in high contrast it takes the system's (SetLogViewColours).
+constexpr COLORREF kLogNormalBack = contrast::kOwnLog.normalBack;
+constexpr COLORREF kLogNormalText = contrast::kOwnLog.normalText;
+constexpr COLORREF kLogAlertBack = contrast::kOwnLog.alertBack;
+constexpr COLORREF kLogAlertText = contrast::kOwnLog.alertText;
 constexpr int kLogFontPixels = 13;  // the view's font height at 96 DPI
 
 // The one process-wide log view record. Its brushes and font exist from
@@ -34,6 +36,7 @@ struct LogViewRecord {
     qdx::UniqueBrush normalBrush;
     qdx::UniqueBrush alertBrush;
     qdx::UniqueFont font;
+    contrast::LogColours colours = contrast::kOwnLog;  // what the brushes are made of
     bool alert = false;
     DWORD alertTick = 0;
     LogTail tail;                // the last few thousand characters shown
@@ -51,6 +54,9 @@ void AppendLogView(const char* text);
 void SetLogViewFont(UINT dpi);
 // Starts or renews the red alert highlight of the view.
 void RaiseLogAlert();
+// Draws the view in these colours from now on (the system's in high contrast,
+// the own ones otherwise); nothing changes when they are the ones in use.
+void SetLogViewColours(const contrast::LogColours& colours);
 // WM_CTLCOLOREDIT answer for the log view: sets the DC's colours from the
 // alert flag and returns the brush to paint the background with.
 HBRUSH ApplyLogViewColours(HDC dc);

@@ -7,6 +7,9 @@ constexpr UINT WM_LINK_STARTED = WM_USER + 32;  // first message of every run
 constexpr UINT WM_LINK_ENDED = WM_USER + 33;    // last message of every run
 constexpr UINT WM_LINK_LEVEL = WM_USER + 34;    // wParam: level byte, sign-extended (-128..127)
 constexpr UINT WM_LINK_STATUS = WM_USER + 35;   // wParam: 0 plain, 1 alert; lParam: the text
+// The server took the login and the record request goes out: from here on the
+// run records, until WM_LINK_ENDED.
+constexpr UINT WM_LINK_RECORDING = WM_USER + 36;
 
 // The text of a WM_LINK_STATUS message is a heap copy made by the worker and
 // posted with the message, so it stays valid and unchanged however late the

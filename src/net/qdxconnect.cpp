@@ -150,6 +150,7 @@ void QDXConnect::Execute(Run& run) {
                 case LoginOutcome::kInvalidReply: ReportAlert(run, kTextInvalidReply); break;
                 case LoginOutcome::kAccepted:
                     ReportStatus(run, kTextConnected);
+                    run.PostSurely(WM_LINK_RECORDING, 0, 0);
                     ConnectLoop(run, socket);
                     break;
             }

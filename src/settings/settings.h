@@ -21,6 +21,8 @@ constexpr char kSettingPromptPrevious[] = "PromptPrevious";
 // "WinHelp" or "Browser" forces the help reader; absent lets the system
 // decide (core/helpfiles.h).
 constexpr char kSettingHelpReader[] = "HelpReader";
+// Seconds of silence on the line in a recording before the alert; 0 turns it off.
+constexpr char kSettingSilenceSeconds[] = "SilenceSeconds";
 // Value names of the "Folders" section: see core/product.h.
 
 // Defaults used when a value is missing (the "Logs" folder's default is
@@ -34,6 +36,7 @@ constexpr bool kDefaultPromptForData = false;
 constexpr bool kDefaultUseHotKeys = true;
 constexpr char kDefaultPrompt[] = "Enter file number";
 constexpr char kDefaultPromptPrevious[] = "";
+constexpr int kDefaultSilenceSeconds = 15;
 
 // The product key below HKEY_LOCAL_MACHINE; a section is a subkey of it.
 constexpr char kSettingsKeyFormat[] = "Software\\Tallowind\\QDXRemote\\%s";

@@ -23,6 +23,39 @@ namespace {
 constexpr UINT_PTR kValueEventTimer = 1;
 constexpr UINT kValueEventMillis = 250;
 
+// The meter's colours, the same for every meter of the process: the system's
+// choice holds for all windows at once.
+contrast::MeterColours meterColours = contrast::kOwnMeter;
+
+// A segment pattern in the given colours, in the shape of the own bitmaps
+// (9 x 32 pixels at 96 DPI, a dark top line, every third column dark when
+// striped), at its size at the DPI.
+HBITMAP MakeSegmentBitmap(COLORREF dark, COLORREF lit, bool striped, UINT dpi) {
+    constexpr int kWidth = 9;
+    constexpr int kHeight = 32;
+    const int width = ScaleForDpi(kWidth, dpi);
+    const int height = ScaleForDpi(kHeight, dpi);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return bitmap;
+    // A DIB's pixel is 0x00rrggbb, a COLORREF 0x00bbggrr.
+    auto pixel = [](COLORREF c) { return static_cast<DWORD>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c); };
+    DWORD* row = static_cast<DWORD*>(bits);
+    for (int y = 0; y < height; ++y, row += width)
+        for (int x = 0; x < width; ++x) {
+            const bool isDark = y * kHeight / height == 0 || (striped && x * kWidth / width % 3 == 0);
+            row[x] = pixel(isDark ? dark : lit);
+        }
+    return bitmap;
+}
+
 HGDIOBJ GetHandle(HWND hwnd, int slot) {
     return reinterpret_cast<HGDIOBJ>(::GetWindowLongPtrA(hwnd, L::Handle(slot)));
 }
@@ -37,8 +70,11 @@ void Create(HWND hwnd) {
     // the dialog, which grows with the DPI.
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
     const UINT dpi = WindowDpi(hwnd);
-    qdx::UniqueGdiObject green(LoadBitmapForDpi(instance, "LDBDisplayGreen", dpi));
-    qdx::UniqueGdiObject red(LoadBitmapForDpi(instance, "LDBDisplayRed", dpi));
+    const contrast::MeterColours& c = meterColours;
+    qdx::UniqueGdiObject green(c.own ? LoadBitmapForDpi(instance, "LDBDisplayGreen", dpi)
+                                     : MakeSegmentBitmap(c.dark, c.low, true, dpi));
+    qdx::UniqueGdiObject red(c.own ? LoadBitmapForDpi(instance, "LDBDisplayRed", dpi)
+                                   : MakeSegmentBitmap(c.dark, c.high, false, dpi));
     qdx::UniqueGdiObject greenBrush(green ? ::CreatePatternBrush(static_cast<HBITMAP>(green.Get())) : nullptr);
     qdx::UniqueGdiObject redBrush(red ? ::CreatePatternBrush(static_cast<HBITMAP>(red.Get())) : nullptr);
     ::SetWindowLongPtrA(hwnd, L::Handle(L::kGreenBitmap), reinterpret_cast<LONG_PTR>(green.Release()));
@@ -149,6 +185,15 @@ void SetLevels(HWND control, const LevelRecord& record) {
         ::SetWindowLongPtrA(control, GWLP_USERDATA, 1);
 }
 
+void SetLDBDisplayColours(HWND control, const contrast::MeterColours& colours) {
+    if (colours == meterColours) return;
+    meterColours = colours;
+    if (!control) return;
+    Destroy(control);
+    Create(control);
+    ::InvalidateRect(control, nullptr, FALSE);
+}
+
 LDBDisplayState ReadLDBDisplayState(HWND control) {
     LDBDisplayState s{};
     s.count = ::GetWindowWord(control, L::kCount);
@@ -163,15 +208,23 @@ LDBDisplayState ReadLDBDisplayState(HWND control) {
     s.clientHeight = client.bottom;
     s.green = static_cast<HBRUSH>(GetHandle(control, L::kGreenBrush));
     s.red = static_cast<HBRUSH>(GetHandle(control, L::kRedBrush));
+    s.colours = meterColours;
     return s;
 }
 
 void PaintLDBDisplay(HDC dc, const RECT& update, const LDBDisplayState& state) {
-    if (state.count == 0 || !state.enabled) {
-        ::FillRect(dc, &update, static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
+    // The own colours are the stock objects; the system's are brushes and a
+    // pen made for the paint.
+    const contrast::MeterColours& c = state.colours;
+    const bool showing = state.count != 0 && state.enabled;
+    qdx::UniqueGdiObject madeFill(c.own ? nullptr : ::CreateSolidBrush(showing ? c.beyond : c.disabled));
+    qdx::UniqueGdiObject madeEdge(c.own ? nullptr : ::CreatePen(PS_SOLID, 1, c.edge));
+    if (!showing) {
+        HGDIOBJ fill = c.own || !madeFill ? ::GetStockObject(GRAY_BRUSH) : madeFill.Get();
+        ::FillRect(dc, &update, static_cast<HBRUSH>(fill));
     } else {
         const meter::Size usable = meter::UsableSize(state.clientWidth, state.clientHeight, state.edge);
-        HBRUSH black = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+        HBRUSH black = static_cast<HBRUSH>(c.own || !madeFill ? ::GetStockObject(BLACK_BRUSH) : madeFill.Get());
         POINT origin;
         ::GetBrushOrgEx(dc, &origin);
         for (int i = 0; i < state.count; ++i) {
@@ -190,7 +243,7 @@ void PaintLDBDisplay(HDC dc, const RECT& update, const LDBDisplayState& state) {
     // column: a repaint of the top right corner alone (another window moved
     // off it) would otherwise leave the right edge black there.
     if (state.edge && (update.bottom >= state.clientHeight || update.right >= state.clientWidth)) {
-        qdx::ScopedSelect pen(dc, ::GetStockObject(WHITE_PEN));
+        qdx::ScopedSelect pen(dc, c.own || !madeEdge ? ::GetStockObject(WHITE_PEN) : madeEdge.Get());
         ::MoveToEx(dc, 0, state.clientHeight - 1, nullptr);
         ::LineTo(dc, state.clientWidth - 1, state.clientHeight - 1);
         ::LineTo(dc, state.clientWidth - 1, 0);

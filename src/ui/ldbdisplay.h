@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "core/contrast.h"
 #include "core/meter_geometry.h"
 
 extern const char kLDBDisplayClass[];  // "LDBDisplay"
@@ -33,6 +34,12 @@ bool RegisterLDBDisplay(HINSTANCE instance);
 // channels than the control keeps (8), which would run past its level words.
 void SetLevels(HWND control, const LevelRecord& record);
 
+// The colours every meter of the process draws with from now on (the system's
+// in high contrast, the own patterns otherwise); the control's patterns are
+// made again in them and it is repainted. A null control only sets them;
+// the colours in use change nothing.
+void SetLDBDisplayColours(HWND control, const contrast::MeterColours& colours);
+
 // What the paint code needs of one control, read from its window.
 struct LDBDisplayState {
     int count;  // channels, 0..8
@@ -40,7 +47,8 @@ struct LDBDisplayState {
     bool enabled;
     bool edge;
     int clientWidth, clientHeight;
-    HBRUSH green, red;  // the control's pattern brushes
+    HBRUSH green, red;  // the control's pattern brushes (its segments up to 0 dB and above)
+    contrast::MeterColours colours;
 };
 LDBDisplayState ReadLDBDisplayState(HWND control);
 

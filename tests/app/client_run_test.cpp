@@ -3,9 +3,11 @@
 // against the substitute recorder.
 #include <windows.h>
 #include <oleacc.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -121,6 +123,96 @@ std::vector<int> RunStarts(const std::vector<int>& marked) {
         if (k == 0 || marked[k] != marked[k - 1] + 1) starts.push_back(marked[k]);
     return starts;
 }
+bool Red(COLORREF c);
+
+// The text of a status bar part in the client's process: the bar writes it
+// into memory of that process, which the test reads back.
+std::string StatusPart(HWND main, int part) {
+    HWND bar = GetDlgItem(main, IDC_MAIN_STATUS);
+    DWORD id = 0;
+    GetWindowThreadProcessId(bar, &id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+    if (!process) return "(no process)";
+    std::string text = "(unread)";
+    if (void* remote = VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE)) {
+        DWORD_PTR result = 0;
+        char buffer[512] = "";
+        SIZE_T got = 0;
+        if (SendMessageTimeoutA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote), SMTO_BLOCK, 2000, &result) &&
+            ReadProcessMemory(process, remote, buffer, sizeof buffer - 1, &got))
+            text = buffer;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+// The tray tip as the shell shows it: the mouse goes to the red lamp at the
+// taskbar's right end, and the text of the tool tip that comes is read.
+std::string TrayTipShown() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT tray{};
+    GetWindowRect(taskbar, &tray);
+    tray.left = tray.right - 48;
+    const Canvas p = CaptureWindow(taskbar, &tray);
+    long sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < p.Height(); ++y)
+        for (int x = 0; x < p.Width(); ++x)
+            if (Red(p.Pixel(x, y))) sx += x, sy += y, ++n;
+    if (!n) return "(no red lamp)";
+    POINT before = {};
+    GetCursorPos(&before);
+    for (int step = 0; step < 2; ++step) {  // two moves, so that the tray sees the mouse arrive and stay
+        INPUT move = {};
+        move.type = INPUT_MOUSE;
+        move.mi.dx = (tray.left + sx / n + step) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        move.mi.dy = (tray.top + sy / n) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &move, sizeof move);
+        Sleep(100);
+    }
+    std::string tip = "(no tip shown)";
+    WaitUntil([&] {
+        for (HWND t = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); t;
+             t = FindWindowExA(nullptr, t, "tooltips_class32", nullptr))
+            if (IsWindowVisible(t) && WindowText(t).find("QDX") == 0) {
+                tip = WindowText(t);
+                RECT shown;
+                GetWindowRect(t, &shown);
+                shown.left -= 60;  // with the lamp below it
+                shown.bottom = tray.bottom;
+                CaptureScreen(shown).Save("app", "tray-tip");
+                return true;
+            }
+        return false;
+    }, 4000);
+    // The mouse goes back where it was: later tests open menus at it.
+    INPUT back = {};
+    back.type = INPUT_MOUSE;
+    back.mi.dx = before.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    back.mi.dy = before.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    back.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &back, sizeof back);
+    SetCursorPos(before.x, before.y);
+    return tip;
+}
+
+int StatusParts(HWND main) {
+    return static_cast<int>(SendDlgItemMessageA(main, IDC_MAIN_STATUS, SB_GETPARTS, 0, 0));
+}
+// "M:SS" or "H:MM:SS" as seconds.
+int Seconds(const std::string& text) {
+    int total = 0, field = 0;
+    for (char c : text) {
+        if (c == ':') {
+            total = total * 60 + field;
+            field = 0;
+        } else if (c >= '0' && c <= '9') {
+            field = field * 10 + (c - '0');
+        }
+    }
+    return total * 60 + field;
+}
+
 bool Bright(COLORREF c) { return GetGValue(c) > 150 && GetRValue(c) < 150; }  // log text, lit segments
 bool Red(COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110; }
 
@@ -318,6 +410,103 @@ TEST(ClientRun, LogViewColoursOnTheScreen) {
     ExitWithNo(client, main);
 }
 
+// With the client in the tray, as agents keep it: a muted line for the set
+// stretch is one alert that brings the window back with the log red, sound
+// again a plain line, and "SilenceSeconds" 0 nothing. The recording's time
+// shows in a status bar part of its own and, at the end, in the log; both
+// agree with the recorder's own count. The title never changes.
+TEST(ClientRun, SilenceIsAnAlertAndTheRecordingsTimeShows) {
+    Bench s({"--levels", "04", "--mute-after-ms", "1500", "--mute-for-ms", "3500"});
+    ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
+    SetSetting("Settings", "SilenceSeconds", "2");
+    Process client;
+    HWND main = client.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    int titleChanges = 0;
+    auto watch = [&] { titleChanges += WindowText(main) != kTitle; };
+    EXPECT_EQ(StatusParts(main), 1);
+
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 record", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { watch(); return StatusPart(main, 1) == "Recording 0:01"; }, 3000)) << StatusPart(main, 1);
+    EXPECT_EQ(StatusParts(main), 2);
+    EXPECT_EQ(ControlText(main, IDC_MAIN_STATUS).find("Recording"), std::string::npos) << "the rotation keeps part 0";
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 muted at", kWaitMs));
+    EXPECT_FALSE(IsWindowVisible(main)) << "sound until now: still in the tray";
+
+    // Two seconds after the line went quiet.
+    EXPECT_TRUE(WaitUntil([&] { watch(); return IsWindowVisible(main) != FALSE; }, 4000)) << "the window comes back";
+    EXPECT_TRUE(WaitUntil([&] {
+        return ControlText(main, IDC_MAIN_LOG).find("No sound on the line for 2 seconds") != std::string::npos;
+    }));
+    Sleep(300);
+    const RECT area = LogViewArea(main);
+    const Canvas red = CaptureWindow(main, &area);
+    EXPECT_GT(red.Count(RGB(128, 0, 0)), red.Width() * red.Height() / 2) << "red log view";
+    CaptureWindow(main).Save("app", "silence-alert");
+
+    ASSERT_TRUE(s.recorder.WaitForLine("session 1 sound again", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] {
+        watch();
+        return ControlText(main, IDC_MAIN_LOG).find("Sound on the line again") != std::string::npos;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { watch(); return StatusPart(main, 1) == "Recording 0:06"; }, 3000)) << StatusPart(main, 1);
+    CaptureWindow(main).Save("app", "sound-again");
+    const Heard bar = Hear(GetDlgItem(main, IDC_MAIN_STATUS));
+    const std::string shownText = StatusPart(main, 1);  // read just before the stop
+    const int shown = Seconds(shownText);
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    std::string recorded;
+    ASSERT_TRUE(s.recorder.WaitForLine(std::regex("session 1 recorded ms [0-9]+"), kWaitMs, &recorded));
+    const double recorderSeconds = std::stod(recorded.substr(recorded.rfind(' ') + 1)) / 1000;
+    EXPECT_NEAR(shown, recorderSeconds, 1.0) << recorded;
+    std::printf("[ MEASURED ] status bar \"%s\" (a screen reader asking the bar hears \"%s\"), recorder: %s\n",
+                shownText.c_str(), bar.name.c_str(), recorded.c_str());
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    EXPECT_TRUE(WaitUntil([&] { return StatusParts(main) == 1; })) << "the time's part goes with the recording";
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, IDC_MAIN_LOG).find("Recorded for 0:0") != std::string::npos; }));
+    CaptureWindow(main).Save("app", "recorded");
+
+    // Off: the same muted stretch says nothing, and the window stays in the tray.
+    SetSetting("Settings", "SilenceSeconds", "0");
+    PostMessageA(main, WM_COMMAND, CM_CLOSE_TO_TRAY, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+    PostMessageA(main, WM_COMMAND, CM_RECORD, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 muted at", kWaitMs));
+    const std::string tip = TrayTipShown();
+    EXPECT_EQ(tip.rfind("QDX Remote Control - recording 0:0", 0), 0u) << tip;
+    std::printf("[ MEASURED ] tray tip \"%s\"\n", tip.c_str());
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 sound again", kWaitMs));
+    Sleep(500);
+    watch();
+    EXPECT_FALSE(IsWindowVisible(main)) << "no alert with SilenceSeconds 0";
+    PostMessageA(main, WM_COMMAND, CM_STOP, 0);
+    ASSERT_TRUE(s.recorder.WaitForLine("session 2 end", kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(main); }));
+    EXPECT_EQ(titleChanges, 0) << "the title stays \"QDX Remote Control\"";
+    PostMessageA(main, WM_COMMAND, CM_OPEN, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+    ExitWithNo(client, main);
+
+    const auto lines = LogLines(s.logs);
+    auto count = [&](const std::string& text) {
+        int n = 0;
+        for (int at = FindLine(lines, text); at >= 0; at = FindLine(lines, text, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("No sound on the line for"), 1);
+    EXPECT_EQ(count("Sound on the line again"), 1);
+    EXPECT_EQ(count("Recorded for "), 2);
+    const int first = FindLine(lines, "Recorded for ");
+    ASSERT_GE(first, 0);
+    EXPECT_GT(first, FindLine(lines, "Disconnecting from")) << "after the link's own lines";
+    EXPECT_NEAR(Seconds(lines[first].substr(lines[first].find("Recorded for ") + 13)), recorderSeconds, 1.0)
+        << lines[first];
+    std::printf("[ MEASURED ] log: %s\n", lines[first].c_str());
+}
+
 TEST(ClientRun, RecordPromptAsksForTheDataAndRemembersIt) {
     Bench s;
     ASSERT_TRUE(s.recorder.Started()) << s.recorder.Error();
@@ -452,7 +641,7 @@ TEST(ClientRun, WorkerMessagesAreTakenSafely) {
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
     ExitWithNo(client, main);
     const auto lines = LogLines(s.logs);
-    EXPECT_EQ(lines.size(), linesBefore + 4) << "Connecting, Connected, Disconnecting, Exit";
+    EXPECT_EQ(lines.size(), linesBefore + 5) << "Connecting, Connected, Disconnecting, Recorded for, Exit";
     EXPECT_GE(FindLine(lines, "Connected to " + s.recorder.Address()), 0);
 }
 

@@ -16,8 +16,11 @@
 #include "net/link_messages.h"
 #include "log/activitylog.h"
 #include "res/resource.h"
+#include "canvas.h"
 #include "ui/dpi.h"
+#include "ui/ldbdisplay.h"
 #include "ui/levelaccess.h"
+#include "ui/syscolours.h"
 
 namespace {
 
@@ -406,4 +409,103 @@ TEST_F(MainDialogTest, AnotherDpiRemakesTheLampsAndTheLogFont) {
         EXPECT_EQ(width, 32);
         EXPECT_TRUE(Grey(ButtonIconCentre(d.Hwnd())));
     });
+}
+
+// High contrast: Wine refuses to switch it on (SPI_SETHIGHCONTRAST fails with
+// 1439 and SPI_GETHIGHCONTRAST always says off), but it does change the
+// system's colours. So the system is given a high-contrast scheme's colours,
+// and the window is shown the scheme the program makes of them with high
+// contrast on, read back with GetSysColor: every pixel of the log view and of
+// the meter is then one of the system's colours. With high contrast off (what
+// the system says here), a colour change leaves the own colours.
+TEST_F(MainDialogTest, HighContrastDrawsTheLogAndTheMeterInTheSystemsColours) {
+    using qdxtest::Canvas;
+    using qdxtest::CaptureWindow;
+    const int items[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_BTNFACE};
+    COLORREF saved[5];
+    for (int i = 0; i < 5; ++i) saved[i] = GetSysColor(items[i]);
+    const COLORREF black = RGB(0, 0, 0), yellow = RGB(255, 255, 0), cyan = RGB(0, 255, 255), grey = RGB(64, 64, 64);
+    const COLORREF scheme[5] = {black, yellow, cyan, black, grey};
+    ASSERT_TRUE(SetSysColors(5, items, scheme));
+    EXPECT_FALSE(HighContrastOn()) << "Wine reports high contrast off";
+
+    struct Seen {
+        int logBack = 0, logText = 0, area = 0, foreign = 0;
+    };
+    // The log view's pixels: how many of each colour, and how many are not a
+    // mix of the two (text edges are smoothed).
+    auto look = [](const Canvas& c, COLORREF back, COLORREF text) {
+        auto between = [](int v, int a, int b) { return v >= (a < b ? a : b) && v <= (a < b ? b : a); };
+        Seen s;
+        s.area = c.Width() * c.Height();
+        s.logBack = c.Count(back);
+        s.logText = c.Count(text);
+        s.foreign = c.CountIf([&](COLORREF p) {
+            return !between(GetRValue(p), GetRValue(back), GetRValue(text)) ||
+                   !between(GetGValue(p), GetGValue(back), GetGValue(text)) ||
+                   !between(GetBValue(p), GetBValue(back), GetBValue(text));
+        });
+        return s;
+    };
+    Seen on, alert, off;
+    int meterForeign = -1, meterLow = 0, meterHigh = 0;
+    bool ownMeter = false;
+    RunMain([&](Scripted& d) {
+        HWND main = d.Hwnd();
+        HWND meter = GetDlgItem(main, IDC_MAIN_LEVEL);
+        HWND log = GetDlgItem(main, IDC_MAIN_LOG);
+        LogView.alert = false;  // as a fresh window has it
+        InvalidateRect(log, nullptr, TRUE);
+        WriteLogLine("A line in the log");
+        // The text, not the scroll bar beside it (a system control).
+        RECT logArea;
+        GetClientRect(log, &logArea);
+        MapWindowPoints(log, nullptr, reinterpret_cast<POINT*>(&logArea), 2);
+        RECT bar;
+        GetWindowRect(FindWindowExA(log, nullptr, "ScrollBar", nullptr), &bar);
+        logArea.right = bar.left;
+        // The meter, less its bottom row where the status bar lies over it.
+        RECT meterArea, status;
+        GetWindowRect(meter, &meterArea);
+        GetWindowRect(GetDlgItem(main, IDC_MAIN_STATUS), &status);
+        if (meterArea.bottom > status.top) meterArea.bottom = status.top;
+        EnableWindow(meter, TRUE);  // as while recording
+        LevelRecord level = {1, {6}};  // +6 dB: segments below and above 0 dB
+        SetLevels(meter, level);
+
+        d.ShowColourScheme(contrast::ChooseScheme(true, ReadSystemColours()));
+        CaptureWindow(main).Save("app", "contrast-on");
+        on = look(CaptureWindow(main, &logArea), black, yellow);
+        const Canvas m = CaptureWindow(main, &meterArea);
+        meterLow = m.Count(yellow);
+        meterHigh = m.Count(cyan);
+        // The row and column between the bars and the edge line are the
+        // dialog's own face, in the system's colour too.
+        meterForeign = m.Width() * m.Height() - meterLow - meterHigh - m.Count(black) - m.Count(grey);
+
+        RaiseLogAlert();
+        CaptureWindow(main).Save("app", "contrast-alert");
+        alert = look(CaptureWindow(main, &logArea), cyan, black);
+
+        // What the window does at the system's notice: high contrast is off.
+        SendMessageA(main, WM_SYSCOLORCHANGE, 0, 0);
+        CaptureWindow(main).Save("app", "contrast-off");
+        off = look(CaptureWindow(main, &logArea), kLogAlertBack, kLogAlertText);
+        const Canvas own = CaptureWindow(main, &meterArea);
+        ownMeter = own.Count(RGB(0, 255, 0)) > 0 && own.Count(RGB(255, 0, 0)) > 0 && own.Count(yellow) == 0;
+    });
+    SetSysColors(5, items, saved);
+    SetLDBDisplayColours(nullptr, contrast::kOwnMeter);
+
+    EXPECT_GT(on.logBack, on.area / 2) << "window colour behind the text";
+    EXPECT_GT(on.logText, 20) << "text in the window text colour";
+    EXPECT_EQ(on.foreign, 0) << "nothing but the two";
+    EXPECT_GT(alert.logBack, alert.area / 2) << "an alert in the highlight colour";
+    EXPECT_GT(alert.logText, 20);
+    EXPECT_EQ(alert.foreign, 0);
+    EXPECT_GT(meterLow, 50) << "segments up to 0 dB in the window text colour";
+    EXPECT_GT(meterHigh, 20) << "above 0 dB in the highlight colour";
+    EXPECT_EQ(meterForeign, 0) << "the meter has no colour of its own";
+    EXPECT_GT(off.logBack, off.area / 2) << "off: the own red again";
+    EXPECT_TRUE(ownMeter) << "off: the own green and red segments";
 }

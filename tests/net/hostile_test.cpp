@@ -277,7 +277,10 @@ struct Client {
         DWORD start = GetTickCount();
         bool stopped = false;
         Poll([&] {
-            for (const std::string& line : log.Take()) lines.push_back(line);
+            // The link's lines; the window's "Recorded for" after a run that
+            // recorded is not one of them.
+            for (const std::string& line : log.Take())
+                if (line.rfind("Recorded for ", 0) != 0) lines.push_back(line);
             if (!stopped && stopAfterMs >= 0 && GetTickCount() - start >= static_cast<DWORD>(stopAfterMs)) {
                 PostMessageA(main, WM_COMMAND, CM_STOP, 0);
                 stopped = true;

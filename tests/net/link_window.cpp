@@ -28,6 +28,7 @@ LRESULT CALLBACK LinkWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         case WM_LINK_STARTED:
         case WM_LINK_ENDED:
         case WM_LINK_LEVEL:
+        case WM_LINK_RECORDING:
             self->events_.push_back({msg, static_cast<INT_PTR>(wParam), std::string(), false});
             return 0;
         case WM_LINK_STATUS: {
@@ -106,6 +107,7 @@ std::string LinkWindow::Outline() const {
     for (const LinkEvent& e : events_) {
         if (e.msg == WM_LINK_STARTED) outline += 'S';
         if (e.msg == WM_LINK_ENDED) outline += 'E';
+        if (e.msg == WM_LINK_RECORDING) outline += 'R';
         if (e.msg == WM_LINK_STATUS) outline += 'T';
     }
     return outline;

@@ -36,7 +36,8 @@ public:
     // The status texts in order, alerts marked "!" in front: {"Connecting to x", "!Unable ..."}.
     std::vector<std::string> Texts() const;
     std::vector<int> Levels() const;
-    // The messages in order with levels left out: "S" started, "E" ended, "T" text.
+    // The messages in order with levels left out: "S" started, "E" ended, "T" text,
+    // "R" recording.
     std::string Outline() const;
     int timerTicks = 0;  // WM_TIMER seen
 

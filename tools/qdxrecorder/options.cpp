@@ -26,6 +26,8 @@ const char kUsageTail[] =
     "  session N login user \"NAME\" password-length P bytes HEX...\n"
     "  session N reply XX YY accepted|refused|forced\n"
     "  session N record channel C data \"TEXT\" bytes HEX...\n"
+    "  session N muted at ms T | sound again at ms T (--mute-after-ms)\n"
+    "  session N recorded ms T (from the record request to the end)\n"
     "  session N end levels L reason R\n"
     "HEX is the exact request received (the login's includes the password bytes unless\n"
     "--mask-password). R: client-closed, close-after, reset, refused,\n"
@@ -154,6 +156,11 @@ const Option kOptions[] = {
          [](Options& o) { o.accept = false; }),
     Number("--silence-after", "N", 0, kMaxCount, "after N level bytes send nothing more (connection stays open)",
            [](Options& o, long long n) { o.cfg.silenceAfter = n; }),
+    Number("--mute-after-ms", "N", 0, kMaxMs,
+           "N ms after the record request send only the lowest level (81),\nas a muted line would",
+           [](Options& o, long long n) { o.cfg.muteAfterMs = n; }),
+    Number("--mute-for-ms", "N", 1, kMaxMs, "end the muted stretch after N ms: the levels come again",
+           [](Options& o, long long n) { o.cfg.muteForMs = n; }),
     Number("--close-after", "N", 0, kMaxCount, "close the connection after N level bytes",
            [](Options& o, long long n) { o.cfg.closeAfter = n; }),
     Number("--reset-after", "N", 0, kMaxCount, "reset (RST) the connection after N level bytes",

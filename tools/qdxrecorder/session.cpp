@@ -37,6 +37,11 @@ public:
     // Returns the reason the session ended.
     const char* Run();
     unsigned long long Levels() const { return levels_; }
+    // Milliseconds from the record request to now, or -1 when none was read.
+    long long RecordedMs() const {
+        if (!recorded_) return -1;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - recordStart_).count();
+    }
     void Close() { sock_.Reset(); }
     void Log(const std::string& text) { log_.Line("session " + std::to_string(id_) + " " + text); }
 
@@ -52,6 +57,7 @@ private:
     const char* StreamLevels();
     const char* Flood();
     uint8_t NextLevel(int stepMs);
+    uint8_t MutedLevel(uint8_t level);
 
     const Config& cfg_;
     Logger& log_;
@@ -61,6 +67,9 @@ private:
     unsigned long long levels_ = 0;
     size_t cyclePos_ = 0;
     bool extraLogged_ = false;
+    bool recorded_ = false;  // the record request was read, at recordStart_
+    Clock::time_point recordStart_;
+    bool muted_ = false;
 };
 
 // Appends n more bytes to buf; every wait for data is limited by the read
@@ -198,6 +207,8 @@ const char* Session::ReadRecord() {
     }
     Log("record channel " + std::to_string(req[0]) + " data " +
         QuoteText(req.data() + kRecordHeader, req[1]) + " bytes " + HexBytes(req.data(), req.size()));
+    recorded_ = true;
+    recordStart_ = Clock::now();
     return nullptr;
 }
 
@@ -210,6 +221,20 @@ uint8_t Session::NextLevel(int stepMs) {
     return static_cast<uint8_t>(static_cast<int8_t>(envelope_.Next(stepMs)));
 }
 
+// In the muted stretch (--mute-after-ms, --mute-for-ms, counted from the
+// record request) only the lowest level goes out, as from a muted line; the
+// log says when it starts and ends.
+uint8_t Session::MutedLevel(uint8_t level) {
+    if (cfg_.muteAfterMs < 0) return level;
+    const long long ms = RecordedMs();
+    const bool mute = ms >= cfg_.muteAfterMs && (cfg_.muteForMs < 0 || ms < cfg_.muteAfterMs + cfg_.muteForMs);
+    if (mute != muted_) {
+        muted_ = mute;
+        Log(mute ? "muted at ms " + std::to_string(ms) : "sound again at ms " + std::to_string(ms));
+    }
+    return mute ? 0x81 : level;
+}
+
 const char* Session::StreamLevels() {
     const auto period = std::chrono::milliseconds(cfg_.levelMs);
     Clock::time_point next = Clock::now() + period;
@@ -219,7 +244,7 @@ const char* Session::StreamLevels() {
         // Between two bytes watch the socket, so a client that closes is
         // noticed at once, not only at the next failing send.
         if (WaitForClose(MsUntil(next))) return "client-closed";
-        uint8_t b = NextLevel(cfg_.levelMs);
+        uint8_t b = MutedLevel(NextLevel(cfg_.levelMs));
         int r = qsock::SendAll(sock_.Get(), &b, 1, cfg_.readTimeoutMs);
         if (r == qsock::kTimeout) return "send-timeout";
         if (r != 1) return "client-closed";
@@ -415,7 +440,9 @@ void RunSession(const Config& cfg, Logger& log, qsock::OwnedSocket sock, unsigne
     Session s(cfg, log, std::move(sock), id);
     s.Log("start peer " + peer);
     const char* reason = s.Run();
+    const long long recordedMs = s.RecordedMs();
     s.Close();  // closed before the end line, so a reader of the log sees it done
+    if (recordedMs >= 0) s.Log("recorded ms " + std::to_string(recordedMs));
     s.Log("end levels " + std::to_string(s.Levels()) + " reason " + reason);
 }
 

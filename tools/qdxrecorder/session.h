@@ -29,6 +29,8 @@ struct Config {
     bool noRead = false;              // read nothing the client sends
     std::vector<uint8_t> levels;  // empty: speech-like envelope
     long long silenceAfter = -1;  // -1: never
+    long long muteAfterMs = -1;   // -1: never; else from then on only the lowest level (81)
+    long long muteForMs = -1;     // how long the lowest level lasts before the levels come again; -1: to the end
     long long closeAfter = -1;    // -1: never
     long long resetAfter = -1;    // -1: never; else as closeAfter, with a reset
     bool flood = false;

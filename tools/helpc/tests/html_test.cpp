@@ -86,6 +86,14 @@ TEST(HtmlPages, ProductHelpHasEveryTopicLinkAndMapNumber) {
     for (const MapEntry& m : project.map) mapped[m.number] = want.at(m.context);
     EXPECT_EQ(numbers, mapped);
     EXPECT_EQ(mapped.at(110), "qdxremote-settings.html");
+
+    // The user's guide explains the lines a recording can bring and where its time shows.
+    std::string guide;
+    for (const HtmlPage& p : pages)
+        if (p.name == "qdxremote-users-guide.html") guide = p.html;
+    for (const char* text : {"No sound on the line for 15 seconds", "Sound on the line again", "Recorded for 2:05",
+                             "Recording 2:05", "QDX Remote Control - recording 2:05", "high-contrast"})
+        EXPECT_NE(guide.find(text), std::string::npos) << text;
 }
 
 TEST(HtmlPages, MarkupBecomesEscapedSemanticUtf8) {

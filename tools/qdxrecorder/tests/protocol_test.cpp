@@ -217,6 +217,30 @@ TEST(RecorderProtocol, CloseAfterAndSilenceAfterCountLevelBytes) {
         EXPECT_NE(rec.Log().find("session 1 silent after 3 levels\n"), std::string::npos);
     }
     {
+        Recorder rec;  // a muted stretch from 200 to 500 ms: only the lowest level, then the levels again
+        ASSERT_TRUE(rec.Start({"--levels", "04", "--level-ms", "20", "--mute-after-ms", "200", "--mute-for-ms", "300"}));
+        Client c;
+        ASSERT_TRUE(rectest::StartRecording(c, rec.Port(), "qdx", "qdx"));
+        const Bytes b = c.Recv(40, 3000);
+        ASSERT_EQ(b.size(), 40u);
+        std::vector<std::pair<uint8_t, int>> runs;  // each run of equal bytes and its length
+        for (uint8_t x : b) {
+            if (runs.empty() || runs.back().first != x) runs.push_back({x, 0});
+            ++runs.back().second;
+        }
+        ASSERT_EQ(runs.size(), 3u);
+        EXPECT_EQ(runs[0].first, 0x04);
+        EXPECT_EQ(runs[1].first, 0x81);
+        EXPECT_EQ(runs[2].first, 0x04);
+        EXPECT_NEAR(runs[1].second, 15, 3);  // 300 ms of 20 ms levels
+        c.Close();
+        EXPECT_GE(rec.WaitForEnd(1, nullptr), 40);
+        const std::string log = rec.Log();
+        EXPECT_NE(log.find("session 1 muted at ms "), std::string::npos);
+        EXPECT_NE(log.find("session 1 sound again at ms "), std::string::npos);
+        EXPECT_NE(log.find("session 1 recorded ms "), std::string::npos);
+    }
+    {
         Recorder rec;  // close at once, before any level
         ASSERT_TRUE(rec.Start({"--close-after", "0"}));
         Client c;
