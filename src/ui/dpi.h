@@ -9,9 +9,10 @@
 //   app/maindialog.cpp  MainDialog::EvDpiChanged: ApplyDpi makes the log font
 //                       (SetLogViewFont, log/activitylog.cpp; the view keeps
 //                       it, KeepControlFontOnDpiChange), the window icons and
-//                       the Record button's lamps anew and drops the tray
-//                       lamps (TrayLamp loads them again), then the window
-//                       takes the size the system suggests.
+//                       the Record button's lamps anew, then the window
+//                       takes the size the system suggests. The tray lamps
+//                       follow the taskbar's DPI instead (TaskbarDpi): TrayLamp
+//                       makes them again when it has changed.
 //   app/aboutbox.cpp    LAboutBox::DialogProc: lays the picture and the text
 //                       out again once the dialog manager has scaled the box.
 //   ui/progress.cpp     LProgressDialog::ProgressProc: the lamp (ShowLamp).
