@@ -215,8 +215,12 @@ TEST(Shell, TrayMenuAtTheCursorAndLampColours) {
 
     // The window alone moves to a monitor of 192 DPI (Wine has one DPI for
     // all, so the message is sent as the system would send it): the tray's
-    // lamp, at the taskbar's DPI, stays as it was.
-    Sleep(300);
+    // lamp, at the taskbar's DPI, stays as it was. The picture to compare with
+    // is taken after a move to a monitor of the same DPI, so that the shell
+    // has drawn the lamp the same way both times (where it draws a lamp over
+    // itself, its smoothed edge darkens).
+    PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
+    Sleep(500);
     const Canvas before = TrayPicture();
     PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
     Sleep(500);
