@@ -32,37 +32,20 @@
 #include "setup/folders.h"
 #include "setup/packageowner.h"
 
+using qdxtest::Bytes;
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
+using qdxtest::FullPath;
+using qdxtest::ReadBytes;
+using qdxtest::RegText;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 const char kSettingsKey[] = "Software\\Tallowind\\QDXRemote\\Settings";
 const char kFoldersKey[] = "Software\\Tallowind\\QDXRemote\\Folders";
 const char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kSetupEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QDXRemote";
 constexpr long kInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
-
-Bytes ReadBytes(const std::string& path) {
-    const std::string text = qdxtest::ReadWholeFile(path);
-    return Bytes(text.begin(), text.end());
-}
-
-std::string FullPath(const char* relative) {
-    char full[MAX_PATH];
-    GetFullPathNameA(relative, sizeof full, full, nullptr);
-    return full;
-}
-
-std::string RegText(const char* subkey, const char* name) {
-    char text[MAX_PATH] = "";
-    DWORD size = sizeof text;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
-        return "(missing)";
-    return text;
-}
 
 // The settings the package presets, as stored now.
 std::map<std::string, std::string> Settings() {
@@ -133,14 +116,8 @@ struct World {
     qdxtest::RegKeySnapshot setupEntry{HKEY_LOCAL_MACHINE, kSetupEntryKey};
     qdxtest::RegValueGuard helpReader{HKEY_LOCAL_MACHINE, kSettingsKey, "HelpReader"};
     Paths p;
-    std::vector<HANDLE> processes;
-
-    ~World() {
-        for (HANDLE h : processes) {
-            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) TerminateProcess(h, 1);
-            CloseHandle(h);
-        }
-    }
+    qdxtest::Processes processes;
+    DWORD lastStarted = 0;
 };
 
 std::unique_ptr<World> world;
@@ -209,15 +186,10 @@ protected:
         return static_cast<long>(code);
     }
 
-    static DWORD Start(const std::string& path) {
-        std::string command = "\"" + path + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!qdxtest::StartProcess(path.c_str(), &command[0], FALSE, 0, nullptr, &si, &pi)) return 0;
-        CloseHandle(pi.hThread);
-        world->processes.push_back(pi.hProcess);
-        return pi.dwProcessId;
+    static DWORD Start(const std::string& path) { return world->lastStarted = world->processes.Start(path); }
+    // Whether the process started last has ended within the time.
+    static bool LastEnded(DWORD timeoutMs) {
+        return world->processes.WaitForExit(world->lastStarted, timeoutMs) != -1;
     }
 
     static HWND WaitForMainWindow(DWORD pid) {
@@ -340,7 +312,7 @@ TEST_F(MsiPackage, UnattendedInstallWithEveryPresetRecordsAsPreset) {
     ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 5000, &answer));
     EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
     SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 5000, &answer);
-    EXPECT_EQ(WaitForSingleObject(world->processes.back(), 10000), WAIT_OBJECT_0) << "window " << IsWindow(main);
+    EXPECT_TRUE(LastEnded(10000)) << "window " << IsWindow(main);
 }
 
 TEST_F(MsiPackage, BadPresetsStopTheInstallWithNothingChanged) {
@@ -442,7 +414,7 @@ TEST_F(MsiPackage, SetupRefusesAnInstallOfThePackage) {
     std::printf("setup: %s\n", text.c_str());
     EXPECT_NE(text.find("Windows Installer package"), std::string::npos);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitForSingleObject(world->processes.back(), 20000), WAIT_OBJECT_0);
+    EXPECT_TRUE(LastEnded(20000));
     EXPECT_TRUE(ReadBytes(P().program) == program);
     EXPECT_FALSE(FileExists(P().uninstaller));
     EXPECT_FALSE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kSetupEntryKey));
@@ -465,18 +437,16 @@ TEST_F(MsiPackage, PackageTakesOverAnInstallOfTheSetup) {
     SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_LICENCE_AGREE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LICENCE_AGREE)));
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, IDOK)));
-    ASSERT_EQ(WaitForSingleObject(world->processes.back(), 60000), WAIT_OBJECT_0);
+    ASSERT_TRUE(LastEnded(60000));
     // The setup starts the installed client at its end (through the desktop
     // shell, which may take a moment): it is asked to close as an installer does.
     HWND started = nullptr;
     if (qdxtest::WaitUntil([&] { return (started = client::FindDialog(0, client::kTitle)) != nullptr; }, 20000)) {
         DWORD clientPid = 0;
         GetWindowThreadProcessId(started, &clientPid);
-        HANDLE clientProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, clientPid);
-        ASSERT_NE(clientProcess, nullptr);
-        world->processes.push_back(clientProcess);
+        ASSERT_NE(world->processes.Track(clientPid), nullptr);
         PostMessageA(started, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
-        ASSERT_EQ(WaitForSingleObject(clientProcess, 10000), WAIT_OBJECT_0);
+        ASSERT_NE(world->processes.WaitForExit(clientPid, 10000), -1);
     }
     ASSERT_TRUE(FileExists(P().uninstaller));
     ASSERT_TRUE(qdxtest::KeyExists(HKEY_LOCAL_MACHINE, kSetupEntryKey));
@@ -550,7 +520,7 @@ TEST_F(MsiPackage, UpgradeOverARecordingClientLeavesTheRecordingAlone) {
     EXPECT_TRUE(recorder.WaitForLine("session 1 end", 20000));
     ASSERT_TRUE(qdxtest::WaitUntil([&] { return !Recording(main); }));
     PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
-    EXPECT_EQ(WaitForSingleObject(world->processes.back(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(LastEnded(10000));
     EXPECT_EQ(Msiexec("/x", P().signedPackage), 0);
 }
 

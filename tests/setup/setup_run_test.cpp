@@ -33,23 +33,20 @@
 #include "process_start.h"
 #include "registry.h"
 
+using qdxtest::Bytes;
 using qdxtest::FileExists;
 using qdxtest::FolderExists;
+using qdxtest::FullPath;
+using qdxtest::ReadBytes;
+using qdxtest::RegText;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QDXRemote";
 const char kProgressCaption[] = "Installing QDX Remote Control v 1.00";
 const char kLicenceCaption[] = "QDX Remote Control Software Licence Terms";
 const char kConfirmCaption[] = "Uninstall QDX Remote Control";
-
-Bytes ReadBytes(const std::string& path) {
-    const std::string bytes = qdxtest::ReadWholeFile(path);
-    return Bytes(bytes.begin(), bytes.end());
-}
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -107,22 +104,8 @@ std::string MessageBoxText(HWND box) {
     return text;
 }
 
-std::string FullPath(const char* relative) {
-    char full[MAX_PATH];
-    GetFullPathNameA(relative, sizeof full, full, nullptr);
-    return full;
-}
-
 void SetRegText(const char* subkey, const char* name, const std::string& text) {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, subkey, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-std::string RegText(const char* subkey, const char* name) {
-    char text[MAX_PATH] = "";
-    DWORD size = sizeof text;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
-        return "(missing)";
-    return text;
 }
 
 // A REG_DWORD value as decimal text, "(missing)" when there is none of that type.
@@ -242,53 +225,6 @@ DWORD WindowProcess(HWND window) {
     return pid;
 }
 
-// Every process a test started or found is ended by its handle at the latest
-// when the suite ends.
-class Processes {
-public:
-    ~Processes() { EndAll(); }
-    HANDLE Track(DWORD pid) {
-        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-        if (h) handles_.push_back(h);
-        return h;
-    }
-    // Starts path (quoted) with arguments; returns the process id, 0 on failure.
-    DWORD Start(const std::string& path, const std::string& arguments = "") {
-        std::string command = "\"" + path + "\"" + arguments;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!qdxtest::StartProcess(path.c_str(), &command[0], FALSE, 0, nullptr, &si, &pi)) return 0;
-        CloseHandle(pi.hThread);
-        handles_.push_back(pi.hProcess);
-        return pi.dwProcessId;
-    }
-    // Waits for the process to end; its exit code, or -1 on time-out.
-    long WaitForExit(DWORD pid, DWORD timeoutMs = 20000) {
-        for (HANDLE h : handles_) {
-            if (GetProcessId(h) != pid) continue;
-            if (WaitForSingleObject(h, timeoutMs) != WAIT_OBJECT_0) return -1;
-            DWORD code = 0;
-            GetExitCodeProcess(h, &code);
-            return static_cast<long>(code);
-        }
-        return -1;
-    }
-    void EndAll() {
-        for (HANDLE h : handles_) {
-            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(h, 1);
-                WaitForSingleObject(h, 5000);
-            }
-            CloseHandle(h);
-        }
-        handles_.clear();
-    }
-
-private:
-    std::vector<HANDLE> handles_;
-};
-
 // A dialog is found as soon as its window exists; it is ready once shown,
 // after its controls were made and its initialisation ran.
 HWND WaitForDialog(DWORD pid, const char* caption) {
@@ -320,7 +256,7 @@ struct World {
     // An uninstaller's copy marks itself for removal at the system's next start.
     qdxtest::RegValueGuard removalsAtRestart{HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations"};
     Paths p;
-    Processes processes;
+    qdxtest::Processes processes;
     Bytes package, program, help;  // the built package and its first two files
     SetupTrailer trailer;
 

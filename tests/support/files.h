@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace qdxtest {
 
@@ -38,5 +39,19 @@ std::string ShortcutTarget(const std::string& link);
 // The whole file (empty when it cannot be opened), read without keeping
 // others from writing or deleting it meanwhile.
 std::string ReadWholeFile(const std::string& path);
+
+using Bytes = std::vector<unsigned char>;
+// The same as bytes.
+inline Bytes ReadBytes(const std::string& path) {
+    const std::string bytes = ReadWholeFile(path);
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+// A path relative to the working folder made whole.
+inline std::string FullPath(const char* relative) {
+    char full[MAX_PATH];
+    ::GetFullPathNameA(relative, sizeof full, full, nullptr);
+    return full;
+}
 
 }  // namespace qdxtest

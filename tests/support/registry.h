@@ -68,6 +68,15 @@ private:
     std::vector<BYTE> data_;
 };
 
+// A REG_SZ value under HKEY_LOCAL_MACHINE, "(missing)" when there is none of that type.
+inline std::string RegText(const char* subkey, const char* name) {
+    char text[MAX_PATH] = "";
+    DWORD size = sizeof text;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return text;
+}
+
 inline bool KeyExists(HKEY root, const char* subkey) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
