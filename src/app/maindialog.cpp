@@ -418,10 +418,12 @@ void MainDialog::ShowStatus(WPARAM wParam, LPARAM lParam) {
     // Only a text our own worker posted is taken (and freed when done); a
     // message with anything else in lParam, from whatever process, is ignored.
     LinkStatusText text(lParam);
-    if (!text.Get()) return;
-    WriteLogLine(text.Get());
-    if (wParam) {
-        CmOpen();
-        RaiseLogAlert();
-    }
+    if (text.Get()) ReportLine(text.Get(), wParam != 0);
+}
+
+void MainDialog::ReportLine(const char* text, bool alert) {
+    WriteLogLine(text);
+    if (!alert) return;
+    CmOpen();
+    RaiseLogAlert();
 }

@@ -91,7 +91,8 @@ private:
     void StartClock();
     void StopClock();
     void ShowClock();  // the time in the status bar and the tray tip; the timer for the next second
-    void ReportWatch(const char* text, bool alert);
+    // A line in the log; an alert also brings the window back and turns the log red.
+    void ReportLine(const char* text, bool alert);
     void ReportSilence(silence::Event event);
     void UpdateTrayTip();
 

@@ -97,7 +97,7 @@ void MainDialog::StopClock() {
     ::SendDlgItemMessageA(hwnd, IDC_MAIN_STATUS, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(whole));
     char line[64];
     qdx::FormatText(line, sizeof line, "Recorded for %s", time);
-    ReportWatch(line, false);
+    ReportLine(line, false);
 }
 
 void MainDialog::ShowClock() {
@@ -117,18 +117,10 @@ void MainDialog::ReportSilence(silence::Event event) {
     if (event == silence::Event::kAlert) {
         char text[64];
         silence::FormatSilenceAlert(silenceWatch.StretchSeconds(), text, sizeof text);
-        ReportWatch(text, true);
+        ReportLine(text, true);
     } else if (event == silence::Event::kSoundAgain) {
-        ReportWatch(silence::kSoundAgainText, false);
+        ReportLine(silence::kSoundAgainText, false);
     }
-}
-
-// As the worker's texts: an alert brings the window back and turns the log red.
-void MainDialog::ReportWatch(const char* text, bool alert) {
-    WriteLogLine(text);
-    if (!alert) return;
-    CmOpen();
-    RaiseLogAlert();
 }
 
 void MainDialog::ApplyColourScheme() { ShowColourScheme(SystemScheme()); }
